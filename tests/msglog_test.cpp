@@ -394,11 +394,11 @@ TEST_F(MsgLogTest, OverlongTextsAreCutToTheirPart) {
     std::size_t keptFunktion;
   };
   const Case cases[] = {
-      {30, 14, -1, "-1", 30, 14},  // the largest texts of this program fit
-      {40, 10, -1, "-1", 40, 10},  // exactly 52
-      {41, 10, -1, "-1", 40, 10},
-      {100, 30, INT_MIN, "-2147483648", 11, 30},
-      {10, 80, 1403, "1403", 0, 48},
+      {33, 17, 1403, "1403", 33, 17},  // the largest texts of this program fit
+      {100, 11, -1, "-1", 100, 11},    // exactly 113
+      {101, 11, -1, "-1", 100, 11},
+      {200, 30, INT_MIN, "-2147483648", 72, 30},
+      {10, 200, 1403, "1403", 0, 109},
   };
   MakeMsgFolder();
   for (const Case& c : cases) {

@@ -17,7 +17,9 @@ namespace {
 
 constexpr std::size_t kNameSize = 65;       // names of at most 64 characters
 constexpr std::size_t kMaxLogNameLen = 60;  // leaves room for ".old"
-constexpr std::size_t kTextPartMax = 99;    // message, function and code
+// Message, function and code; wide enough for every entry this program writes
+// ("Kein Folgetag im Betriebskalender" with "EvaluateWorkplace" among them).
+constexpr std::size_t kTextPartMax = 160;
 constexpr std::int32_t kRotationLimit = 3000;
 constexpr int kRetryWaitMs = 333;
 // Sharing errors that do not go away are given up after about ten seconds.
