@@ -208,6 +208,9 @@ class SqliteBackend : public Backend {
 }  // namespace
 
 int OpenSqliteBackend(const std::string& path, std::unique_ptr<Backend>* out) {
+  // An empty name would open a private temporary database: a missing
+  // configuration must fail the connect instead.
+  if (path.empty()) return kOtherError - SQLITE_CANTOPEN;
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
