@@ -1,0 +1,231 @@
+// The batch program run as its own process, in a scratch folder laid out as
+// on a site: ROOT/files/korvane.ini with enciphered credentials, the working
+// directory four levels below ROOT with its Msg folder, and the database file
+// (ROOT/test.db) filled through the Plant builder. The clock of the process is
+// frozen with faketime and the time zone fixed, stdin is /dev/null, and the
+// console output is captured.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/PlantFixture.h"
+#include "util/Config.h"
+
+namespace e2e {
+
+inline constexpr const char* kFakeTime = "/usr/bin/faketime";
+inline constexpr const char* kProgram = PELVARO_BIN_DIR "/pelvaro";
+
+// The frozen clock of a run, as faketime takes it, and the same moment in the
+// forms the program and the log show.
+inline constexpr const char* kClock = "2004-03-20 10:00:00";
+inline constexpr const char* kToday = "20040320";
+inline constexpr const char* kLogDate = "20.03.04";
+inline constexpr const char* kLogTime = "10:00:00";
+inline constexpr const char* kDbNow = "2004-03-20 10:00:00";
+
+// A run that has not ended by then is killed and reported.
+inline constexpr std::chrono::seconds kRunLimit{120};
+
+struct RunResult {
+  bool started = false;
+  bool exited = false;  // ended through exit, not by a signal or the watchdog
+  int exitStatus = -1;
+  std::string out, err;  // the console
+};
+
+struct RunOptions {
+  std::string clock = kClock;
+  std::vector<std::string> env;  // further "NAME=value" entries
+};
+
+// One FMSG entry of the message log, byte for byte.
+inline std::string LogEntryText(const std::string& date, const std::string& time,
+                                const std::string& message, const std::string& funktion,
+                                const std::string& code) {
+  return std::string(1, '\xFE') + "\r\nSystem-Date: " + date + "\r\nSystem-Time: " + time +
+         "\r\nMsgArt_____: FMSG \r\nMessage____: " + message + "\r\nFunktion___: " + funktion +
+         "\r\nErrorCode__: " + code + "\r\n";
+}
+
+// An entry written at the frozen clock of a run.
+inline std::string Entry(const std::string& message, const std::string& funktion, int code) {
+  return LogEntryText(kLogDate, kLogTime, message, funktion, std::to_string(code));
+}
+
+// Every run ends with exit status 0 and leaves the console silent.
+inline ::testing::AssertionResult CleanExit(const RunResult& r) {
+  if (!r.started) return ::testing::AssertionFailure() << "not started: " << r.err;
+  if (!r.exited) return ::testing::AssertionFailure() << "did not exit normally";
+  if (r.exitStatus != 0) return ::testing::AssertionFailure() << "exit status " << r.exitStatus;
+  if (!r.out.empty()) return ::testing::AssertionFailure() << "stdout: " << r.out;
+  if (!r.err.empty()) return ::testing::AssertionFailure() << "stderr: " << r.err;
+  return ::testing::AssertionSuccess();
+}
+
+class Site : public testdb::Plant {
+ public:
+  // The database path as the configuration gives it: relative to the working
+  // directory.
+  static constexpr const char* kRelativeDb = "../../../../test.db";
+
+  Site() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(dir() + "/files", ec);
+    fs::create_directories(WorkDir() + "/Msg", ec);
+    fs::create_directories(dir() + "/console", ec);
+    EXPECT_FALSE(ec) << ec.message();
+    WriteConfig(ConfigPath(), kRelativeDb);
+  }
+
+  std::string WorkDir() const { return dir() + "/site/bin/batch/run"; }
+  std::string ConfigPath() const { return dir() + "/files/korvane.ini"; }
+  std::string LogPath() const { return WorkDir() + "/Msg/Pelvaro.Txt"; }
+
+  // A configuration file as a site keeps it: entries of two lines, CR LF line
+  // ends, values enciphered.
+  static void WriteConfig(const std::string& path, const std::string& net,
+                          const std::string& login = "pelvaro",
+                          const std::string& pass = "geheim") {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << ";DB;\r\n1;LOGIN;" << pelvaro::EncipherValue(login) << "\r\n;DB;\r\n2;PASS;"
+        << pelvaro::EncipherValue(pass) << "\r\n;DB;\r\n3;NET8;" << pelvaro::EncipherValue(net)
+        << "\r\n";
+    EXPECT_TRUE(out.good()) << path;
+  }
+
+  // Runs the program with the arguments (the program itself not included) in
+  // the working directory.
+  RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) {
+    RunResult r;
+    if (::access(kFakeTime, X_OK) != 0) {
+      r.err = std::string(kFakeTime) + " missing: run scripts/install-deps.sh";
+      return r;
+    }
+    std::vector<std::string> argvText = {"faketime", "-f", options.clock, kProgram};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<std::string> envText = {"TZ=UTC", "PATH=/usr/bin:/bin"};
+    envText.insert(envText.end(), options.env.begin(), options.env.end());
+    std::vector<char*> argv, envp;
+    for (auto& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    const std::string outPath = dir() + "/console/stdout";
+    const std::string errPath = dir() + "/console/stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addchdir_np(&actions, WorkDir().c_str());
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, kFakeTime, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+      r.err = "posix_spawn failed: " + std::to_string(rc);
+      return r;
+    }
+    r.started = true;
+
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
+    for (;;) {
+      pid_t done = ::waitpid(pid, &status, WNOHANG);
+      if (done == pid) break;
+      if (done < 0) {
+        ADD_FAILURE() << "waitpid failed";
+        return r;
+      }
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        ADD_FAILURE() << "the run did not end and was killed";
+        return r;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    r.exited = WIFEXITED(status);
+    r.exitStatus = r.exited ? WEXITSTATUS(status) : -1;
+    r.out = ReadAll(outPath);
+    r.err = ReadAll(errPath);
+    return r;
+  }
+
+  // The message log of the working directory; empty when none was written.
+  std::string Log() const { return ReadAll(LogPath()); }
+
+  // ---- rows of the scenario
+
+  // A recalculation marker at yyyymmddHHMMSS.
+  void Marker(const std::string& apl, const std::string& ts, const std::string& apk = "A1",
+              const std::string& kng = "LZM") {
+    Exec("INSERT INTO Kvn563Mrk (MrkKng,MrkApl,MrkApk,MrkApp,MrkPnr,MrkBnr,MrkMdt,MrkObj,MrkEsb) "
+         "VALUES ('" + kng + "','" + apl + "','" + apk + "','10','P1',1,'" + testdb::IsoTs(ts) +
+         "','M_A','E1')");
+  }
+  // The markers left, each as "workplace yyyymmddHHMMSS kind", in order.
+  std::vector<std::string> Markers() {
+    return Rows("SELECT MrkApl||' '||strftime('%Y%m%d%H%M%S',MrkMdt)||' '||MrkKng FROM Kvn563Mrk "
+                "ORDER BY MrkApl, MrkMdt, MrkKng");
+  }
+
+  // A parameter row; the counters get distinct values so that a field written
+  // back from the wrong place shows.
+  void ParameterRow(int akz, const std::string& gvn, const std::string& gbi,
+                    const std::string& aus = "ALT") {
+    Exec("INSERT INTO Kvn591Nzp (NzpAkz,NzpGvn,NzpGbi,NzpAak,NzpAwt,NzpKjh,NzpKmn,NzpKwo,NzpKtg,"
+         "NzpAan,NzpVfh,NzpNfh,NzpMrk,NzpAdt,NzpAus) VALUES (" +
+         std::to_string(akz) + ",'" + gvn + "','" + gbi +
+         "',1,2,3,4,5,6,7,11,12,9,'2004-01-02 03:04:05','" + aus + "')");
+  }
+  // Every parameter row, all columns, in key order.
+  std::vector<std::string> ParameterRows() {
+    return Rows("SELECT NzpAkz,NzpGvn,NzpGbi,NzpAak,NzpAwt,NzpKjh,NzpKmn,NzpKwo,NzpKtg,NzpAan,"
+                "NzpVfh,NzpNfh,NzpMrk,NzpAdt,NzpAus FROM Kvn591Nzp ORDER BY NzpAkz, NzpGvn");
+  }
+
+  // An evaluation record of kind 12 left by an earlier run.
+  void OldRecord(const std::string& apl, const std::string& ts) {
+    Exec("INSERT INTO Kvn590Nza (NzaSa,NzaApl,NzaApk,NzaApp,NzaPnr,NzaDtm,NzaBzA) VALUES (12,'" +
+         apl + "',' ',' ','OLD','" + testdb::IsoTs(ts) + "',99)");
+  }
+
+  // The days a workplace's records cover: "first..last n" by their begin
+  // days, n the number of records; "" without records.
+  std::string Covered(const std::string& apl) {
+    auto rows = Results(apl);
+    if (rows.empty()) return "";
+    return rows.front().dtm.substr(0, 8) + ".." + rows.back().dtm.substr(0, 8) + " " +
+           std::to_string(rows.size());
+  }
+
+  std::vector<std::string> Tables() {
+    return Rows("SELECT name FROM sqlite_schema WHERE type='table' ORDER BY name");
+  }
+
+ private:
+  static std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+};
+
+}  // namespace e2e

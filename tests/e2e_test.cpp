@@ -1,0 +1,251 @@
+// The batch program end to end: a separate process on a site layout, a real
+// SQLite file and a frozen clock. Run modes, refusals, the failing connect,
+// marker deletion, mode M, the parameter stamp, injected database failures,
+// and the whole message log byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/E2eFixture.h"
+
+namespace {
+
+using e2e::CleanExit;
+using e2e::Entry;
+using e2e::Site;
+
+using Args = std::vector<std::string>;
+using Texts = std::vector<std::string>;
+
+const char* const kWorkplaces[] = {"4711", "4712", "4713", "4800"};
+
+// Four workplaces in two groups, one day shift 06:00-14:00 for both groups,
+// the works calendar of March 2004 (every day a working day), and parameter
+// rows: kind 4 valid today, kind 4 of last year, kind 5 valid today.
+void StandardPlant(Site& s) {
+  s.Calendar("20040301", "20040331");
+  s.Shift("M1", "Day", 360, 840);
+  s.Assign("G1", 1, "M1");
+  s.Assign("G2", 1, "M1");
+  for (const char* apl : {"4711", "4712", "4713"}) s.Workplace(apl, "G1");
+  s.Workplace("4800", "G2");
+  s.ParameterRow(4, "2003-01-01", "2003-12-31");
+  s.ParameterRow(4, "2004-01-01", "2004-12-31");
+  s.ParameterRow(5, "2004-01-01", "2004-12-31");
+}
+
+// The parameter rows after a stamp by user (already cut): only the kind 4
+// row valid today changes, in NzpAan, NzpAdt and NzpAus.
+Texts StampedRows(const std::string& user) {
+  return {"4|2003-01-01|2003-12-31|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT",
+          "4|2004-01-01|2004-12-31|1|2|3|4|5|6|0|11|12|9|" + std::string(e2e::kDbNow) + "|" + user,
+          "5|2004-01-01|2004-12-31|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT"};
+}
+Texts UnstampedRows() {
+  return {"4|2003-01-01|2003-12-31|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT",
+          "4|2004-01-01|2004-12-31|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT",
+          "5|2004-01-01|2004-12-31|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT"};
+}
+
+std::map<std::string, std::string> CoveredAll(Site& s) {
+  std::map<std::string, std::string> out;
+  for (const char* apl : kWorkplaces) out[apl] = s.Covered(apl);
+  return out;
+}
+
+class E2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override { StandardPlant(site); }
+  Site site;
+};
+
+// ---------------------------------------------------------------------------
+// Run modes chosen from the command line.
+
+struct ModeCase {
+  const char* name;
+  Args args;
+  std::map<std::string, std::string> covered;  // per workplace, see Site::Covered
+  Texts markersLeft;
+  const char* stampUser;
+};
+
+class E2eModeTest : public ::testing::TestWithParam<ModeCase> {};
+
+TEST_P(E2eModeTest, WorkplacesEvaluatedAndMarkersServedShowTheMode) {
+  const ModeCase& c = GetParam();
+  Site site;
+  StandardPlant(site);
+  site.Marker("4711", "20040310080000");
+  site.Marker("4712", "20040319080000");
+
+  auto r = site.Run(c.args);
+  ASSERT_TRUE(CleanExit(r));
+  EXPECT_EQ(CoveredAll(site), c.covered);
+  EXPECT_EQ(site.Markers(), c.markersLeft);
+  EXPECT_EQ(site.ParameterRows(), StampedRows(c.stampUser));
+  EXPECT_EQ(site.Log(), "");
+}
+
+// Modes A, G and X evaluate from the day before the begin date (17th to the
+// 20th, today: one shift record a day) and delete the markers of their
+// workplaces from the 17th on; mode M evaluates each marker's workplace from
+// the day before the marker's day and deletes every marker.
+const std::string kFour = "20040317..20040320 4";
+const ModeCase kModeCases[] = {
+    {"A_kind_APL",
+     {"MUELLERSTEIN", "APL", "4711", "20040318", "00000000"},
+     {{"4711", kFour}, {"4712", ""}, {"4713", ""}, {"4800", ""}},
+     {"4711 20040310080000 LZM", "4712 20040319080000 LZM"},
+     "MUELLERS"},
+    {"A_kind_APLX_cut_to_APL",
+     {"MEIER", "APLX", "4711", "20040318", "00000000"},
+     {{"4711", kFour}, {"4712", ""}, {"4713", ""}, {"4800", ""}},
+     {"4711 20040310080000 LZM", "4712 20040319080000 LZM"},
+     "MEIER"},
+    {"G_kind_GRP",
+     {"MEIER", "GRP", "G1", "20040318", "00000000"},
+     {{"4711", kFour}, {"4712", kFour}, {"4713", kFour}, {"4800", ""}},
+     {"4711 20040310080000 LZM"},
+     "MEIER"},
+    {"G_kind_lower_case_apl",  // a group "4711" that has no workplace
+     {"MEIER", "apl", "4711", "20040318", "00000000"},
+     {{"4711", ""}, {"4712", ""}, {"4713", ""}, {"4800", ""}},
+     {"4711 20040310080000 LZM", "4712 20040319080000 LZM"},
+     "MEIER"},
+    {"X_admin_user",
+     {"QUORVELT", "APL", "0000000000", "20040318", "00000000"},
+     {{"4711", kFour}, {"4712", kFour}, {"4713", kFour}, {"4800", kFour}},
+     {"4711 20040310080000 LZM"},
+     "QUORVELT"},
+    {"X_admin_user_with_more_characters",
+     {"QUORVELTXYZ", "GRP", "0000000000", "20040318", "00000000"},
+     {{"4711", kFour}, {"4712", kFour}, {"4713", kFour}, {"4800", kFour}},
+     {"4711 20040310080000 LZM"},
+     "QUORVELT"},
+    {"M_other_user_without_dates",
+     {"MEIER", "APL", "0000000000"},
+     {{"4711", "20040309..20040320 12"}, {"4712", "20040318..20040320 3"}, {"4713", ""},
+      {"4800", ""}},
+     {},
+     "MEIER"},
+    {"M_admin_user_in_lower_case_dates_ignored",
+     {"quorvelt", "APL", "0000000000", "20040318", "00000000"},
+     {{"4711", "20040309..20040320 12"}, {"4712", "20040318..20040320 3"}, {"4713", ""},
+      {"4800", ""}},
+     {},
+     "quorvelt"},
+};
+
+INSTANTIATE_TEST_SUITE_P(E2e, E2eModeTest, ::testing::ValuesIn(kModeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Refused command lines: one entry in the log, and the run ends before the
+// database is touched, without the stamp.
+
+struct RefusalCase {
+  const char* name;
+  Args args;
+  const char* message;
+  int code;
+};
+
+class E2eRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(E2eRefusalTest, LogsTheRefusalAndChangesNothing) {
+  const RefusalCase& c = GetParam();
+  Site site;
+  StandardPlant(site);
+  site.OldRecord("4711", "20040316060000");
+  site.OldRecord("4711", "20040319060000");
+  site.Marker("4711", "20040319080000");
+
+  auto r = site.Run(c.args);
+  ASSERT_TRUE(CleanExit(r));
+  EXPECT_EQ(site.Log(), Entry(c.message, "Main()", c.code));
+  EXPECT_EQ(site.ParameterRows(), UnstampedRows());
+  EXPECT_EQ(site.Covered("4711"), "20040316..20040319 2");
+  for (const auto& row : site.Results("4711")) EXPECT_EQ(row.pnr, "OLD");
+  for (const char* apl : {"4712", "4713", "4800"}) EXPECT_EQ(site.Covered(apl), "") << apl;
+  EXPECT_EQ(site.Markers(), Texts{"4711 20040319080000 LZM"});
+}
+
+constexpr const char* kTooFew = "Mindestanzahl Parameter unterschritten";
+constexpr const char* kBadBegin = "Unzulaessiges Beginndatum";
+constexpr const char* kBadEnd = "Unzulaessiges Endedatum";
+
+// The code of a short command line is the number of its words, the program
+// included.
+const RefusalCase kRefusalCases[] = {
+    {"no_arguments", {}, kTooFew, 1},
+    {"two_arguments", {"MEIER", "APL"}, kTooFew, 3},
+    {"A_without_begin_and_end", {"MEIER", "APL", "4711"}, kTooFew, 4},
+    {"G_without_end", {"MEIER", "GRP", "G1", "20040318"}, kTooFew, 5},
+    {"X_without_begin_and_end", {"QUORVELT", "APL", "0000000000"}, kTooFew, 4},
+    {"begin_zero", {"MEIER", "APL", "4711", "00000000", "00000000"}, kBadBegin, -1},
+    {"begin_nine_characters_cut_to_zero",
+     {"MEIER", "APL", "4711", "000000001", "00000000"}, kBadBegin, -1},
+    {"X_begin_zero", {"QUORVELT", "APL", "0000000000", "00000000", "20040319"}, kBadBegin, -1},
+    {"begin_no_calendar_day", {"MEIER", "APL", "4711", "20040230", "00000000"}, kBadBegin, -1},
+    {"begin_seven_digits", {"MEIER", "APL", "4711", "2004031", "00000000"}, kBadBegin, -1},
+    {"G_begin_no_calendar_day", {"MEIER", "GRP", "G1", "20040230", "20040319"}, kBadBegin, -1},
+    {"end_month_13", {"MEIER", "APL", "4711", "20040315", "20041301"}, kBadEnd, -1},
+    {"G_end_day_32", {"MEIER", "GRP", "G1", "20040315", "20040332"}, kBadEnd, -1},
+};
+
+INSTANTIATE_TEST_SUITE_P(E2e, E2eRefusalTest, ::testing::ValuesIn(kRefusalCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// A connection that fails ends the run at once with one log entry.
+
+struct ConnectCase {
+  const char* name;
+  void (*prepare)(Site&);
+};
+
+class E2eConnectTest : public ::testing::TestWithParam<ConnectCase> {};
+
+TEST_P(E2eConnectTest, LogsTheFailedConnectAndEnds) {
+  const ConnectCase& c = GetParam();
+  Site site;
+  StandardPlant(site);
+  c.prepare(site);
+  const Texts tablesBefore = site.Tables();
+
+  auto r = site.Run({"MEIER", "APL", "4711", "20040318", "00000000"});
+  ASSERT_TRUE(CleanExit(r));
+  // The code is the runtime's status, negative; the rest byte for byte.
+  const std::string log = site.Log();
+  const std::string head = e2e::LogEntryText(e2e::kLogDate, e2e::kLogTime,
+                                             "Fehlerhafter Connect mit der DB ", "dbConnect", "");
+  const std::string prefix = head.substr(0, head.size() - 2);
+  ASSERT_EQ(log.substr(0, prefix.size()), prefix) << log;
+  EXPECT_TRUE(std::regex_match(log.substr(prefix.size()), std::regex("-[1-9][0-9]*\r\n")))
+      << log;
+
+  EXPECT_EQ(site.ParameterRows(), UnstampedRows());
+  EXPECT_EQ(site.Covered("4711"), "");
+  EXPECT_EQ(site.Tables(), tablesBefore);
+  // No database file appears where the configuration points, nor elsewhere.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(site.dir())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_EQ(name.find("missing"), std::string::npos) << entry.path();
+  }
+}
+
+const ConnectCase kConnectCases[] = {
+    {"database_file_missing",
+     [](Site& s) { Site::WriteConfig(s.ConfigPath(), "../../../../missing.db"); }},
+    {"configuration_file_missing", [](Site& s) { std::filesystem::remove(s.ConfigPath()); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(E2e, E2eConnectTest, ::testing::ValuesIn(kConnectCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
