@@ -248,4 +248,158 @@ const ConnectCase kConnectCases[] = {
 INSTANTIATE_TEST_SUITE_P(E2e, E2eConnectTest, ::testing::ValuesIn(kConnectCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---------------------------------------------------------------------------
+// Markers of the evaluated workplace go from the marker day (the day before
+// the begin date) on, and only when the span reaches today.
+
+struct MarkerCase {
+  const char* name;
+  const char* end;
+  std::string covered;
+  Texts markersLeft;
+};
+
+class E2eMarkerTest : public ::testing::TestWithParam<MarkerCase> {};
+
+TEST_P(E2eMarkerTest, DeletedFromTheMarkerDayOnWhenTheSpanReachesToday) {
+  const MarkerCase& c = GetParam();
+  Site site;
+  StandardPlant(site);
+  site.Marker("4711", "20040313235959");  // the day before the marker day
+  site.Marker("4711", "20040314000000");  // the marker day
+  site.Marker("4711", "20040319120000");
+  site.Marker("4711", "20040318000000", "A1", "XYZ");  // another kind
+  site.Marker("4712", "20040318000000");                // another workplace
+
+  auto r = site.Run({"MEIER", "APL", "4711", "20040315", c.end});
+  ASSERT_TRUE(CleanExit(r));
+  EXPECT_EQ(site.Covered("4711"), c.covered);
+  EXPECT_EQ(site.Markers(), c.markersLeft);
+  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.Log(), "");
+}
+
+// Begin 20040315: the records begin on the 14th, the marker day.
+const Texts kOutsideTheSpan = {"4711 20040313235959 LZM", "4711 20040318000000 XYZ",
+                               "4712 20040318000000 LZM"};
+const Texts kAllMarkers = {"4711 20040313235959 LZM", "4711 20040314000000 LZM",
+                           "4711 20040318000000 XYZ", "4711 20040319120000 LZM",
+                           "4712 20040318000000 LZM"};
+const MarkerCase kMarkerCases[] = {
+    {"end_zero_is_today", "00000000", "20040314..20040320 7", kOutsideTheSpan},
+    {"end_today", "20040320", "20040314..20040320 7", kOutsideTheSpan},
+    {"end_after_today_cut_to_today", "20040325", "20040314..20040320 7", kOutsideTheSpan},
+    {"end_before_today_keeps_all", "20040319", "20040314..20040319 6", kAllMarkers},
+};
+
+INSTANTIATE_TEST_SUITE_P(E2e, E2eMarkerTest, ::testing::ValuesIn(kMarkerCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Mode G over a group of three: each workplace over the same days, each losing
+// its own markers when the span reaches today.
+
+struct GroupCase {
+  const char* name;
+  const char* end;
+  std::string covered;
+  Texts markersLeft;
+};
+
+class E2eGroupTest : public ::testing::TestWithParam<GroupCase> {};
+
+TEST_P(E2eGroupTest, EveryWorkplaceOfTheGroupOverTheSameDays) {
+  const GroupCase& c = GetParam();
+  Site site;
+  StandardPlant(site);
+  site.Marker("4711", "20040313080000");
+  site.Marker("4711", "20040318080000");
+  site.Marker("4712", "20040319080000");
+  site.Marker("4713", "20040320090000");
+  site.Marker("4800", "20040318080000");
+
+  auto r = site.Run({"MEIER", "GRP", "G1", "20040315", c.end});
+  ASSERT_TRUE(CleanExit(r));
+  for (const char* apl : {"4711", "4712", "4713"}) EXPECT_EQ(site.Covered(apl), c.covered) << apl;
+  EXPECT_EQ(site.Covered("4800"), "");
+  EXPECT_EQ(site.Markers(), c.markersLeft);
+  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.Log(), "");
+}
+
+const GroupCase kGroupCases[] = {
+    {"span_reaches_today", "00000000", "20040314..20040320 7",
+     {"4711 20040313080000 LZM", "4800 20040318080000 LZM"}},
+    {"span_ends_before_today", "20040319", "20040314..20040319 6",
+     {"4711 20040313080000 LZM", "4711 20040318080000 LZM", "4712 20040319080000 LZM",
+      "4713 20040320090000 LZM", "4800 20040318080000 LZM"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(E2e, E2eGroupTest, ::testing::ValuesIn(kGroupCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Mode X and mode M.
+
+TEST_F(E2eTest, ModeXSkipsTheTwoBoundNumbers) {
+  site.Workplace("0000000000", "G1");
+  site.Workplace("9999999999", "G2");
+  auto r = site.Run({"QUORVELT", "APL", "0000000000", "20040319", "00000000"});
+  ASSERT_TRUE(CleanExit(r));
+  EXPECT_EQ(site.Covered("0000000000"), "");
+  EXPECT_EQ(site.Covered("9999999999"), "");
+  for (const char* apl : kWorkplaces) EXPECT_EQ(site.Covered(apl), "20040318..20040320 3") << apl;
+  EXPECT_EQ(site.ParameterRows(), StampedRows("QUORVELT"));
+  EXPECT_EQ(site.Log(), "");
+}
+
+TEST_F(E2eTest, ModeMTwoMarkersOfOneWorkplaceGiveTwoPasses) {
+  site.Marker("4711", "20040316080000", "A2");
+  site.Marker("4711", "20040312100000", "A1");
+  auto r = site.Run({"MEIER", "APL", "0000000000"});
+  ASSERT_TRUE(CleanExit(r));
+  // The pass of the earlier marker covers the 11th to today; the later pass
+  // rebuilds the 15th on without doubling a day.
+  EXPECT_EQ(site.Covered("4711"), "20040311..20040320 10");
+  for (const char* apl : {"4712", "4713", "4800"}) EXPECT_EQ(site.Covered(apl), "") << apl;
+  EXPECT_EQ(site.Markers(), Texts{});
+  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.Log(), "");
+}
+
+TEST_F(E2eTest, ModeMWorkplaceWithoutShiftModelGetsItsPass) {
+  site.Workplace("5000", "G9");  // no assignment for G9 nor for the workplaces
+  site.Workplace("5001", "G9");
+  site.Message("5000", "20040319080000", "AB");  // running until the evaluation time
+  site.Marker("5000", "20040319070000");
+  site.Marker("5001", "20040319070000");
+  auto r = site.Run({"MEIER", "APL", "0000000000"});
+  ASSERT_TRUE(CleanExit(r));
+
+  // One closing record over the whole span, occupied from 08:00 of the 19th
+  // to 10:00 of the 20th (26 hours); none for the idle workplace.
+  auto rows = site.Results("5000");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].dtm, "20040318000000");
+  EXPECT_EQ(rows[0].edt, "20040320235959");
+  EXPECT_EQ(rows[0].pnr, "00:0023:59");
+  EXPECT_EQ(rows[0].emo, "LMO00.00");
+  EXPECT_DOUBLE_EQ(rows[0].bza, 1560.00);
+  EXPECT_EQ(site.Covered("5001"), "");
+  EXPECT_EQ(site.Markers(), Texts{});
+  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.Log(), "");
+}
+
+TEST_F(E2eTest, ModeMWithoutMarkersEvaluatesNothingAndStillStamps) {
+  site.Marker("4711", "20040318080000", "A1", "XYZ");  // not of kind LZM
+  auto r = site.Run({"MEIER", "APL", "0000000000"});
+  ASSERT_TRUE(CleanExit(r));
+  for (const char* apl : kWorkplaces) EXPECT_EQ(site.Covered(apl), "") << apl;
+  EXPECT_EQ(site.Markers(), Texts{"4711 20040318080000 XYZ"});
+  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.Log(), "");
+  EXPECT_FALSE(std::filesystem::exists(site.LogPath()));
+}
+
 }  // namespace
