@@ -402,4 +402,159 @@ TEST_F(E2eTest, ModeMWithoutMarkersEvaluatesNothingAndStillStamps) {
   EXPECT_FALSE(std::filesystem::exists(site.LogPath()));
 }
 
+// ---------------------------------------------------------------------------
+// The stamp that fails: the log tells why, the parameter rows stay as they
+// were, and the records of the evaluation are committed all the same.
+
+struct StampCase {
+  const char* name;
+  void (*prepare)(Site&);
+  Texts env;
+  std::string log;
+};
+
+class E2eStampTest : public ::testing::TestWithParam<StampCase> {};
+
+TEST_P(E2eStampTest, FailedStampKeepsTheRowsAndTheRecords) {
+  const StampCase& c = GetParam();
+  Site site;
+  StandardPlant(site);
+  c.prepare(site);
+  const Texts before = site.ParameterRows();
+
+  auto r = site.Run({"MEIER", "APL", "4711", "20040318", "00000000"}, {e2e::kClock, c.env});
+  ASSERT_TRUE(CleanExit(r));
+  EXPECT_EQ(site.Log(), c.log);
+  EXPECT_EQ(site.ParameterRows(), before);
+  EXPECT_EQ(site.Covered("4711"), "20040317..20040320 4");
+}
+
+const StampCase kStampCases[] = {
+    {"no_row_valid_today",  // the row ends today: both bounds are strict
+     [](Site& s) { s.Exec("UPDATE Kvn591Nzp SET NzpGbi='2004-03-20' WHERE NzpAkz=4"); },
+     {},
+     Entry("Fehler bei ReadKey Kvn591Nzp", "Nzp_PKeyRead()", 1403)},
+    {"two_rows_valid_today",
+     [](Site& s) { s.ParameterRow(4, "2004-02-01", "2004-11-30"); },
+     {},
+     Entry("Fehler bei ReadKey Kvn591Nzp", "Nzp_PKeyRead()", -1422)},
+    {"row_begins_at_a_time_of_day",  // read, but the update reaches no row
+     [](Site& s) {
+       s.Exec("UPDATE Kvn591Nzp SET NzpGvn='2004-01-01 08:00:00' WHERE NzpAkz=4 AND "
+              "NzpGvn='2004-01-01'");
+     },
+     {},
+     Entry("Fehler bei Update Kvn591Nzp", "Nzp_PKeyUpd()", 1403)},
+    {"update_refused",
+     [](Site&) {},
+     {"PELVARO_FAULT_OP=Nzp_PKeyUpd:-54"},
+     Entry("Fehler bei Update Kvn591Nzp", "Nzp_PKeyUpd()", -54)},
+};
+
+INSTANTIATE_TEST_SUITE_P(E2e, E2eStampTest, ::testing::ValuesIn(kStampCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// A failing workplace or marker cursor is logged under its read's name; the
+// stamp follows. A cursor's Open, Read and Close share one fault name, so two
+// faults hit the open and the first read.
+
+struct CursorFaultCase {
+  const char* name;
+  Args args;
+  const char* fault;
+  std::string log;
+};
+
+class E2eCursorFaultTest : public ::testing::TestWithParam<CursorFaultCase> {};
+
+TEST_P(E2eCursorFaultTest, LoggedAndStampedAllTheSame) {
+  const CursorFaultCase& c = GetParam();
+  Site site;
+  StandardPlant(site);
+  site.Marker("4711", "20040318080000");
+
+  auto r = site.Run(c.args, {e2e::kClock, {std::string("PELVARO_FAULT_OP=") + c.fault}});
+  ASSERT_TRUE(CleanExit(r));
+  EXPECT_EQ(site.Log(), c.log);
+  for (const char* apl : kWorkplaces) EXPECT_EQ(site.Covered(apl), "") << apl;
+  EXPECT_EQ(site.Markers(), Texts{"4711 20040318080000 LZM"});
+  EXPECT_EQ(site.ParameterRows(), StampedRows(c.args[0]));
+}
+
+const CursorFaultCase kCursorFaultCases[] = {
+    {"X_workplaces",
+     {"QUORVELT", "APL", "0000000000", "20040318", "00000000"},
+     "Apl_PKeyOpen:-3113:2",
+     Entry("Fehler Apl lesen", "Apl_PKeyRead()", -3113)},
+    {"G_workplaces",
+     {"MEIER", "GRP", "G1", "20040318", "00000000"},
+     "Apl_Apg_Open:-3113:2",
+     Entry("Fehler Apl lesen", "Apl_Apg_Read()", -3113)},
+    {"M_markers",
+     {"MEIER", "APL", "0000000000"},
+     "Mrk_MrkKng:-3113:2",
+     Entry("Cursor-Read fehlgeschlagen ", "Mrk_MrkKng_Read", -3113)},
+};
+
+INSTANTIATE_TEST_SUITE_P(E2e, E2eCursorFaultTest, ::testing::ValuesIn(kCursorFaultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Arguments reach the statements as values only.
+
+TEST_F(E2eTest, StatementTextInTheWorkplaceArgumentChangesNothing) {
+  site.OldRecord("4711", "20040316060000");
+  site.Marker("4711", "20040319080000");
+  const Texts tables = site.Tables();
+  for (const char* kind : {"APL", "GRP"}) {
+    auto r = site.Run({"MEIER", kind, "0'; drop table Kvn590Nza; --", "20040318", "00000000"});
+    ASSERT_TRUE(CleanExit(r)) << kind;
+    EXPECT_EQ(site.Tables(), tables) << kind;
+    EXPECT_EQ(site.Covered("4711"), "20040316..20040316 1") << kind;
+    EXPECT_EQ(site.One("SELECT count(*) FROM Kvn590Nza"), "1") << kind;
+    EXPECT_EQ(site.Markers(), Texts{"4711 20040319080000 LZM"}) << kind;
+    EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER")) << kind;
+    EXPECT_EQ(site.Log(), "") << kind;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The configuration file named by KORVANE_INI, with an absolute database path.
+
+TEST_F(E2eTest, ConfigurationFileNamedByTheEnvironment) {
+  std::filesystem::remove(site.ConfigPath());
+  const std::string elsewhere = site.dir() + "/elsewhere.ini";
+  Site::WriteConfig(elsewhere, site.path());
+  auto r = site.Run({"MEIER", "APL", "4711", "20040318", "00000000"},
+                    {e2e::kClock, {"KORVANE_INI=" + elsewhere}});
+  ASSERT_TRUE(CleanExit(r));
+  EXPECT_EQ(site.Covered("4711"), "20040317..20040320 4");
+  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.Log(), "");
+}
+
+// ---------------------------------------------------------------------------
+// Entries of one run follow one another in the log, after what earlier runs
+// left there.
+
+TEST_F(E2eTest, LogEntriesAppendAcrossRuns) {
+  const std::string earlier = Entry("Fehler Apl lesen", "Apl_PKeyRead()", -3113);
+  auto r1 = site.Run({"QUORVELT", "APL", "0000000000", "20040318", "00000000"},
+                     {e2e::kClock, {"PELVARO_FAULT_OP=Apl_PKeyOpen:-3113:2"}});
+  ASSERT_TRUE(CleanExit(r1));
+  site.Exec("UPDATE Kvn591Nzp SET NzpGbi='2004-03-20' WHERE NzpAkz=4");
+  auto r2 = site.Run({"MEIER", "APL"}, {"2004-03-21 23:59:58", {}});
+  ASSERT_TRUE(CleanExit(r2));
+  auto r3 = site.Run({"MEIER", "APL", "4711", "20040318", "00000000"},
+                     {"2004-03-21 23:59:58", {}});
+  ASSERT_TRUE(CleanExit(r3));
+  EXPECT_EQ(site.Log(),
+            earlier +
+                e2e::LogEntryText("21.03.04", "23:59:58", "Mindestanzahl Parameter unterschritten",
+                                  "Main()", "3") +
+                e2e::LogEntryText("21.03.04", "23:59:58", "Fehler bei ReadKey Kvn591Nzp",
+                                  "Nzp_PKeyRead()", "1403"));
+}
+
 }  // namespace
