@@ -557,4 +557,62 @@ TEST_F(E2eTest, LogEntriesAppendAcrossRuns) {
                                   "Nzp_PKeyRead()", "1403"));
 }
 
+
+// ---------------------------------------------------------------------------
+// A site's database that holds only the tables and the columns the
+// statements name (no keys, no indexes, no column of ours) gives the same
+// records, markers and stamp.
+
+TEST(E2eForeignSchema, SameRecordsWithoutOurKeysAndIndexes) {
+  auto fill = [](Site& s) {
+    StandardPlant(s);
+    for (const char* apl : {"4711", "4800"}) {
+      s.Message(apl, "20040318053000", "AB");
+      s.Message(apl, "20040318091500", "AU");
+      s.Message(apl, "20040318100000", "AW");
+      s.Message(apl, "20040319150000", "AE");
+    }
+    s.Marker("4712", "20040319120000");
+  };
+  Site ours, foreign;
+  fill(ours);
+  fill(foreign);
+
+  // Copy every table into a bare file: columns only, taken by CREATE TABLE AS.
+  const std::string bare = foreign.dir() + "/bare.db";
+  foreign.Exec("ATTACH '" + bare + "' AS bare");
+  const char* notNamed[] = {"AplDat", "MelDat", "MapDat", "MrkDat"};
+  for (const std::string& table : foreign.Tables()) {
+    std::string cols;
+    for (const std::string& col : foreign.Rows("SELECT name FROM pragma_table_info('" + table + "')")) {
+      bool skip = false;
+      for (const char* n : notNamed) skip = skip || col == n;
+      if (!skip) cols += (cols.empty() ? "" : ",") + col;
+    }
+    foreign.Exec("CREATE TABLE bare." + table + " AS SELECT " + cols + " FROM main." + table);
+  }
+  ASSERT_EQ(foreign.One("SELECT count(*) FROM bare.sqlite_schema WHERE type='index'"), "0");
+  foreign.Exec("DETACH bare");
+  Site::WriteConfig(foreign.ConfigPath(), "../../../../bare.db");
+
+  const Args run = {"QUORVELT", "APL", "0000000000", "20040317", "00000000"};
+  ASSERT_TRUE(CleanExit(ours.Run(run)));
+  ASSERT_TRUE(CleanExit(foreign.Run(run)));
+
+  const std::string records =
+      "SELECT NzaSa,NzaApl,NzaPnr,NzaDtm,NzaEdt,NzaEmo,NzaBzA,NzaNza,NzaUza,NzaPza,NzaPzu,NzaIst,"
+      "NzaSol,NzaPau,NzaErf,NzaWtg,NzaJtg,NzaWoc,NzaTtp FROM Kvn590Nza ORDER BY NzaApl,NzaDtm";
+  foreign.Exec("ATTACH '" + bare + "' AS bare");
+  const std::string bareRecords =
+      "SELECT NzaSa,NzaApl,NzaPnr,NzaDtm,NzaEdt,NzaEmo,NzaBzA,NzaNza,NzaUza,NzaPza,NzaPzu,NzaIst,"
+      "NzaSol,NzaPau,NzaErf,NzaWtg,NzaJtg,NzaWoc,NzaTtp FROM bare.Kvn590Nza ORDER BY NzaApl,NzaDtm";
+  Texts want = ours.Rows(records);
+  EXPECT_GT(want.size(), 8u);
+  EXPECT_EQ(foreign.Rows(bareRecords), want);
+  EXPECT_EQ(foreign.Rows("SELECT MrkApl,MrkMdt FROM bare.Kvn563Mrk"), ours.Rows("SELECT MrkApl,MrkMdt FROM Kvn563Mrk"));
+  EXPECT_EQ(foreign.Rows("SELECT NzpAkz,NzpAan,NzpAus FROM bare.Kvn591Nzp ORDER BY 1,2,3"),
+            ours.Rows("SELECT NzpAkz,NzpAan,NzpAus FROM Kvn591Nzp ORDER BY 1,2,3"));
+  EXPECT_EQ(foreign.Log(), "");
+}
+
 }  // namespace
