@@ -17,6 +17,12 @@ void RecalculateFromMarkers(char* today) {
   while ((status = db::Mrk_MrkKng_Read(&marker)) == 0) {
     char begin[9];
     CopyText(begin, std::string_view(marker.MrkMdt, strnlen(marker.MrkMdt, 8)));
+    if (!IsCalendarDate(begin)) {
+      // A marker without a real day would give the pass a span whose text
+      // bounds delete records it never rebuilds: it is reported and kept.
+      ReportFailure("RecalculateFromMarkers", "Unzulaessiges Markerdatum", -1);
+      continue;
+    }
     DateCalc(2, -1, begin, begin);
     EvaluateWorkplace(marker.MrkApl, begin, today);
     db::Mrk_PKeyDel(&marker);

@@ -558,6 +558,24 @@ TEST_F(E2eTest, LogEntriesAppendAcrossRuns) {
 }
 
 
+
+// A marker whose point in time is no date (written by another program) would
+// give its pass a span that deletes without rebuilding: it is reported and
+// kept, and the other markers are served.
+TEST_F(E2eTest, MarkerWithoutARealDayIsReportedAndKept) {
+  site.OldRecord("4711", "20040310060000");
+  site.Exec("INSERT INTO Kvn563Mrk (MrkKng,MrkApl,MrkApk,MrkApp,MrkPnr,MrkBnr,MrkMdt) "
+            "VALUES ('LZM','4711','A1','10','P1',1,'kaputt')");
+  site.Marker("4712", "20040319120000");
+  auto r = site.Run({"MEIER", "APL", "0000000000"});
+  ASSERT_TRUE(CleanExit(r));
+  EXPECT_EQ(site.Log(), Entry("Unzulaessiges Markerdatum", "RecalculateFromMarkers", -1));
+  EXPECT_EQ(site.Rows("SELECT MrkApl,MrkMdt FROM Kvn563Mrk"), Texts{"4711|kaputt"});
+  EXPECT_EQ(site.One("SELECT count(*) FROM Kvn590Nza WHERE NzaApl='4711' AND NzaPnr='OLD'"), "1");
+  EXPECT_EQ(site.Covered("4712"), "20040318..20040320 3");
+  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+}
+
 // ---------------------------------------------------------------------------
 // A site's database that holds only the tables and the columns the
 // statements name (no keys, no indexes, no column of ours) gives the same
