@@ -1,12 +1,16 @@
 #include "db/Runtime.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
 
+#include "db/PgBackend.h"
 #include "db/SqliteBackend.h"
 
 namespace rt {
@@ -27,6 +31,8 @@ struct Faults {
   long at = 0;
   int atStatus = 0;
   long count = 0;
+  long killAt = 0;            // test hook: the process dies before this statement
+  std::FILE* trace = nullptr; // test hook: "number op" of every statement
 };
 
 Faults& TheFaults() {
@@ -38,6 +44,8 @@ Faults& TheFaults() {
 int Injected(const Statement& st) {
   Faults& f = TheFaults();
   ++f.count;
+  if (f.trace) std::fprintf(f.trace, "%ld %s\n", f.count, st.op);
+  if (f.killAt != 0 && f.count == f.killAt) std::raise(SIGKILL);
   if (f.at != 0 && f.count == f.at) {
     f.at = 0;
     return f.atStatus;
@@ -49,9 +57,17 @@ int Injected(const Statement& st) {
   return 0;
 }
 
-// Test hook for whole-process tests: PELVARO_FAULT_AT="N:STATUS" and
-// PELVARO_FAULT_OP="OP:STATUS[:TIMES]".
+// Test hooks for whole-process tests: PELVARO_FAULT_AT="N:STATUS",
+// PELVARO_FAULT_OP="OP:STATUS[:TIMES]", PELVARO_KILL_AT="N" (the process is
+// killed before statement N) and PELVARO_TRACE=FILE (every statement's number
+// and operation, one line each).
 void FaultsFromEnvironment() {
+  Faults& f = TheFaults();
+  if (const char* kill = std::getenv("PELVARO_KILL_AT"); kill && *kill) f.killAt = std::atol(kill);
+  if (const char* trace = std::getenv("PELVARO_TRACE"); trace && *trace && !f.trace) {
+    f.trace = std::fopen(trace, "w");
+    if (f.trace) std::setvbuf(f.trace, nullptr, _IOLBF, 0);
+  }
   auto parseInt = [](std::string_view s, long* v) {
     auto r = std::from_chars(s.data(), s.data() + s.size(), *v);
     return r.ec == std::errc() && r.ptr == s.data() + s.size();
@@ -182,6 +198,10 @@ int Connect(std::string_view connectString) {
   // user "/" password "@" net service name; the name is what follows the last '@'.
   auto slash = connectString.find('/');
   auto at = connectString.rfind('@');
+  // A libpq connection string may hold an '@' of its own (a URI).
+  if (auto pg = connectString.find("@pg:", slash); slash != std::string_view::npos &&
+                                                   pg != std::string_view::npos)
+    at = pg;
   if (slash == std::string_view::npos || at == std::string_view::npos || at < slash)
     return kConnectStringTooLong;
   std::string user(connectString.substr(0, slash));
@@ -190,9 +210,8 @@ int Connect(std::string_view connectString) {
   std::unique_ptr<Backend> backend;
   int status;
   if (net.rfind("pg:", 0) == 0) {
-    // No server backend is built in yet: such a name answers like an
-    // unreachable database.
-    status = kNotConnected;
+    status = OpenPgBackend(net.substr(3), user, password, &backend);
+    std::fill(password.begin(), password.end(), '\0');
   } else {
     status = OpenSqliteBackend(net, &backend);
   }
