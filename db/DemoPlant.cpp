@@ -450,10 +450,8 @@ class Generator {
       while (!msgs.empty() && msgs.back().t >= cutoff) msgs.pop_back();
       // Some workplaces leave their last order position running, a few of
       // them interrupted.
-      if (w % 3 == 1 && !msgs.empty() && IsEnd(msgs.back().code)) {
-        msgs.pop_back();
-        if (w % 6 == 1 && !msgs.empty() && !std::strcmp(msgs.back().code, "AW")) msgs.pop_back();
-      }
+      if (w % 3 == 1 && !msgs.empty() && IsEnd(msgs.back().code)) msgs.pop_back();
+      if (w % 6 == 1 && !msgs.empty() && !std::strcmp(msgs.back().code, "AW")) msgs.pop_back();
       if (!WriteWorkplace(w, occs, msgs, rng)) return false;
     }
     return true;
