@@ -78,9 +78,10 @@ timed "$pelvaro" OPERATOR APL 0000000000
 
 say "evaluation records, $from to $today"
 echo "   occupied = working + interrupted + break + int.break (interrupted within breaks);"
-echo "   target and breaks are the shift's minutes; a gap is occupied time between shifts,"
-echo "   a closing record the time after the last shift of the span. The messages end at"
-echo "   today 00:00; positions still running then count on up to the moment of the run."
+echo "   target is the shift's length, breaks the break minutes of all shifts of its model"
+echo "   that day. A gap is occupied time between shifts, a closing record the time after"
+echo "   the last shift of the span. The messages end at today 00:00; positions still"
+echo "   running then count on up to the moment of the run."
 for w in 0000001001 0000001005 0000001012; do
   group=$(sqlite3 "$db" "SELECT AplApg FROM Kvn531Apl WHERE AplApl='$w'")
   own=$(sqlite3 "$db" "SELECT AemEmo FROM Kvn532Aem WHERE AemApg='$w' AND AemKng=2")
