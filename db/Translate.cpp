@@ -169,10 +169,16 @@ class Translator {
   }
   std::string DayBound(const std::string& p, bool high) {
     if (dialect_ == Dialect::kPostgres) {
-      std::string d = "to_date(" + p + "::text,'yyyymmdd')";
-      std::string v = high ? "(" + d + "+1)" : d;
-      return "(case when " + p + "::text ~ '^[0-9]{8}$' then " + v + " else " +
-             (high ? "'infinity'::timestamp" : "'-infinity'::timestamp") + " end)";
+      // Built from the month's first day, so that no day text makes the bound
+      // fail: a day past the month's end gives the next month's first day.
+      const std::string t = p + "::text";
+      const std::string month = "make_date(substr(" + t + ",1,4)::integer,substr(" + t +
+                                ",5,2)::integer,1)";
+      const std::string day = "substr(" + t + ",7,2)::integer";
+      const std::string v = "least(" + month + "+" + (high ? day : day + "-1") + ",(" + month +
+                            "+interval '1 month')::date)";
+      return "(case when " + t + " ~ '^[0-9]{4}(0[1-9]|1[0-2])[0-9]{2}$' and substr(" + t +
+             ",1,4)<>'0000' then " + v + " else '" + (high ? "" : "-") + "infinity'::date end)";
     }
     std::string v = high ? DayIso(p) + "||'~'" : DayIso(p);
     return "(case when length(" + p + ")=8 and " + p + " not glob '*[^0-9]*' then " + v +
@@ -225,6 +231,12 @@ class Translator {
               iso += "||' '||substr(" + p + ",9,2)||':'||substr(" + p + ",11,2)||':'||substr(" +
                      p + ",13,2)";
             out += "datetime(" + iso + (addDays ? "," + dayParam + "||' days'" : "") + ")";
+          } else if (toks[f].text == "'yyyymmddHH24MISS'") {
+            // The day plus the time of day: no time zone takes part, so no
+            // instant moves across a change of daylight saving time.
+            out += "(to_date(substr(" + p + "::text,1,8),'yyyymmdd')+substr(" + p +
+                   "::text,9,6)::time)";
+            if (addDays) out += "+" + dayParam + "::integer*interval '1 day'";
           } else {
             out += "TO_DATE(" + p + "," + toks[f].text + ")";
             if (addDays) out += "+" + dayParam + "::integer";
