@@ -46,7 +46,9 @@ const rt::Statement kBakDayAdd{
     "Bak_DayAdd",
     "select TO_CHAR(BakDtm,'yyyymmdd') ,BakJhr ,BakMon ,BakTag ,BakWch ,BakWtg ,BakJtg into "
     ":b0:b1,:b2:b3,:b4:b5,:b6:b7,:b8:b9,:b10:b11,:b12:b13  from KvSystem.Kvn133Bak where "
-    "BakDtm=(TO_DATE(:b14,'yyyymmdd')+:b15)"};
+    "BakDtm=(TO_DATE(:b14,'yyyymmdd')+:b15)",
+    // The target day on the raw column, so that the key serves the lookup.
+    "BakDtm>=DAYLO(:b14,:b15) and BakDtm<DAYHI(:b14,:b15)"};
 
 const rt::Statement kBakDayCount{
     "Bak_DayCount",
@@ -61,7 +63,9 @@ const rt::Statement kAemApgCursor{
     ",KvSystem.Kvn133Bak ,Kvn533Emo where ((((((((AemApg=:b0 and AemKng=:b1) and "
     "TO_CHAR(AemGvo,'yyyymmdd')<=:b2) and (TO_CHAR(AemGbi,'yyyymmdd')>=:b2 or AemGbi is null )) "
     "and AemKal=KalNum) and TO_CHAR(KalDtm,'yyyymmdd')=:b2) and TO_CHAR(BakDtm,'yyyymmdd')=:b2) "
-    "and AemEmo=EmoEmo) and EmoTtp=KalBtp) order by EmoBeg"};
+    "and AemEmo=EmoEmo) and EmoTtp=KalBtp) order by EmoBeg",
+    // The day on the raw calendar columns, so that their keys serve the join.
+    "KalDtm>=DAYLO(:b2) and KalDtm<DAYHI(:b2) and BakDtm>=DAYLO(:b2) and BakDtm<DAYHI(:b2)"};
 
 const rt::Statement kAemCount{
     "Aem_Count", "select count(*)  into :b0  from Kvn532Aem where (AemApg=:b1 and AemKng=2)"};

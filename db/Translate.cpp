@@ -167,7 +167,8 @@ class Translator {
   std::string DayIso(const std::string& p) {
     return "substr(" + p + ",1,4)||'-'||substr(" + p + ",5,2)||'-'||substr(" + p + ",7,2)";
   }
-  std::string DayBound(const std::string& p, bool high) {
+  // The bound of the day text p, moved by `days` calendar days when given.
+  std::string DayBound(const std::string& p, bool high, const std::string& days = "") {
     if (dialect_ == Dialect::kPostgres) {
       // Built from the month's first day, so that no day text makes the bound
       // fail: a day past the month's end gives the next month's first day.
@@ -175,12 +176,14 @@ class Translator {
       const std::string month = "make_date(substr(" + t + ",1,4)::integer,substr(" + t +
                                 ",5,2)::integer,1)";
       const std::string day = "substr(" + t + ",7,2)::integer";
-      const std::string v = "least(" + month + "+" + (high ? day : day + "-1") + ",(" + month +
-                            "+interval '1 month')::date)";
+      std::string v = "least(" + month + "+" + (high ? day : day + "-1") + ",(" + month +
+                      "+interval '1 month')::date)";
+      if (!days.empty()) v = "(" + v + "+" + days + "::integer)";
       return "(case when " + t + " ~ '^[0-9]{4}(0[1-9]|1[0-2])[0-9]{2}$' and substr(" + t +
              ",1,4)<>'0000' then " + v + " else '" + (high ? "" : "-") + "infinity'::date end)";
     }
-    std::string v = high ? DayIso(p) + "||'~'" : DayIso(p);
+    std::string v = days.empty() ? DayIso(p) : "date(" + DayIso(p) + "," + days + "||' days')";
+    if (high) v += "||'~'";
     return "(case when length(" + p + ")=8 and " + p + " not glob '*[^0-9]*' then " + v +
            " else '" + (high ? "~" : "") + "' end)";
   }
@@ -245,10 +248,17 @@ class Translator {
           continue;
         }
       }
+      // DAYLO(:bN) / DAYHI(:bN), or with a day offset DAYLO(:bN,:bM).
       if (Is(t, "DAYLO") || Is(t, "DAYHI")) {
         std::size_t a = w.Skip(i + 1), x = w.Skip(a, 1), e = w.Skip(x, 1);
+        std::string days;
+        if (w.At(e) && IsPunct(toks[e], ',')) {
+          std::size_t n = w.Skip(e, 1);
+          if (w.At(n) && toks[n].kind == Token::kParam) days = Param(toks[n]);
+          e = w.Skip(n, 1);
+        }
         if (w.At(e) && toks[x].kind == Token::kParam) {
-          out += DayBound(Param(toks[x]), Is(t, "DAYHI"));
+          out += DayBound(Param(toks[x]), Is(t, "DAYHI"), days);
           i = e;
           continue;
         }
