@@ -193,32 +193,74 @@ void AccountShiftTime(db::Kvn590Nza* rec, const db::Kvn533Emo& shift, std::int32
   rec->NzaPzu = MinSec(gb);
 }
 
+namespace {
+
+// The break rows of one shift model, day type and day, each row (PmsNum) once.
+// They are read at the first span measured against them and kept until the
+// next shift-model row: every span of its shifts uses the same rows.
+struct BreakRows {
+  bool loaded = false;
+  char emo[11] = {};
+  char ttp[4] = {};
+  char day[9] = {};
+  char nextDay[9] = {};
+  char dayAfterNext[9] = {};
+  std::vector<db::EmoPmsRow> rows;
+
+  bool Holds(const db::Kvn533Emo& shift, const char* d) const {
+    return loaded && std::strcmp(emo, shift.EmoEmo) == 0 && std::strcmp(ttp, shift.EmoTtp) == 0 &&
+           std::strcmp(day, d) == 0;
+  }
+  const char* Next() {
+    if (!nextDay[0]) DateCalc(2, 1, day, nextDay);
+    return nextDay;
+  }
+  const char* AfterNext() {
+    if (!dayAfterNext[0]) DateCalc(2, 1, Next(), dayAfterNext);
+    return dayAfterNext;
+  }
+};
+
+BreakRows& Breaks() {
+  static BreakRows breaks;
+  return breaks;
+}
+
+BreakRows& BreaksFor(const db::Kvn533Emo& shift, const char* day) {
+  BreakRows& b = Breaks();
+  if (b.Holds(shift, day)) return b;
+  b = BreakRows();
+  CopyText(b.emo, TextOf(shift.EmoEmo));
+  CopyText(b.ttp, TextOf(shift.EmoTtp));
+  CopyText(b.day, std::string_view(day, strnlen(day, 8)));
+  db::EmoPmsRow brk{};
+  db::Pms_Emo_Open(b.emo, b.ttp, b.day);
+  while (db::Pms_Emo_Read(&brk) == 0) {
+    // The cursor joins the breaks through every shift of the model: a break
+    // model shared by several shifts brings each of its rows several times.
+    bool seen = false;
+    for (const auto& r : b.rows) seen = seen || std::strncmp(r.PmsNum, brk.PmsNum, sizeof r.PmsNum) == 0;
+    if (!seen) b.rows.push_back(brk);
+  }
+  db::Pms_Emo_Close();
+  b.loaded = true;
+  return b;
+}
+
+}  // namespace
+
+void ForgetBreaks() { Breaks() = BreakRows(); }
+
 std::int32_t BreakSecondsBetween(const db::Kvn533Emo& shift, const char* from, const char* to,
                                  const char* day) {
   const bool passesMidnight = shift.EmoBeg >= shift.EmoEnd;
-  char dayText[9];
-  CopyText(dayText, std::string_view(day, strnlen(day, 8)));
-  char nextDay[9] = {};
-  char dayAfterNext[9] = {};
-  auto next = [&]() -> const char* {
-    if (!nextDay[0]) DateCalc(2, 1, dayText, nextDay);
-    return nextDay;
-  };
-  auto afterNext = [&]() -> const char* {
-    if (!dayAfterNext[0]) DateCalc(2, 1, next(), dayAfterNext);
-    return dayAfterNext;
-  };
+  BreakRows& breaks = BreaksFor(shift, day);
+  const char* dayText = breaks.day;
+  const Stamp f = JoinStamp(std::string_view(from, strnlen(from, 14)), {});
+  const Stamp t = JoinStamp(std::string_view(to, strnlen(to, 14)), {});
 
   std::int64_t sum = 0;
-  std::vector<std::array<char, 6>> measured;  // each break row once per call
-  db::EmoPmsRow brk{};
-  db::Pms_Emo_Open(shift.EmoEmo, shift.EmoTtp, dayText);
-  while (db::Pms_Emo_Read(&brk) == 0) {
-    std::array<char, 6> num{};
-    CopyText(num.data(), num.size(), TextOf(brk.PmsNum));
-    if (std::find(measured.begin(), measured.end(), num) != measured.end()) continue;
-    measured.push_back(num);
-
+  for (const db::EmoPmsRow& brk : breaks.rows) {
     const bool overMidnight = brk.PmsEnd < brk.PmsBeg;
     const char* beginDay = nullptr;
     if (!passesMidnight) {
@@ -227,12 +269,12 @@ std::int32_t BreakSecondsBetween(const db::Kvn533Emo& shift, const char* from, c
       // The placement rules of a shift over midnight; a later one overrides.
       if (brk.PmsBeg < brk.PmsEnd && brk.PmsBeg >= shift.EmoBeg) beginDay = dayText;
       if (overMidnight) beginDay = dayText;
-      if (brk.PmsBeg < shift.EmoEnd && brk.PmsBeg < shift.EmoBeg) beginDay = next();
+      if (brk.PmsBeg < shift.EmoEnd && brk.PmsBeg < shift.EmoBeg) beginDay = breaks.Next();
       if (!beginDay) continue;  // no rule places it: left out
     }
     // A break over midnight ends on the day after its begin day.
     const char* endDay = beginDay;
-    if (overMidnight) endDay = beginDay == dayText ? next() : afterNext();
+    if (overMidnight) endDay = beginDay == dayText ? breaks.Next() : breaks.AfterNext();
 
     char begTime[7], endTime[7];
     MinToTime(brk.PmsBeg, begTime);
@@ -240,8 +282,6 @@ std::int32_t BreakSecondsBetween(const db::Kvn533Emo& shift, const char* from, c
     const Stamp bb = JoinStamp(std::string_view(beginDay, strnlen(beginDay, 8)), TextOf(begTime));
     const Stamp be = JoinStamp(std::string_view(endDay, strnlen(endDay, 8)), TextOf(endTime));
 
-    const Stamp f = JoinStamp(std::string_view(from, strnlen(from, 14)), {});
-    const Stamp t = JoinStamp(std::string_view(to, strnlen(to, 14)), {});
     if (Compare(f, bb) < 0) {
       if (Compare(t, be) > 0) {
         std::int64_t minutes = overMidnight ? std::int64_t{brk.PmsEnd} + 1440 - brk.PmsBeg
@@ -257,7 +297,6 @@ std::int32_t BreakSecondsBetween(const db::Kvn533Emo& shift, const char* from, c
         sum += TimeDiffSec(t.data(), f.data());
     }
   }
-  db::Pms_Emo_Close();
   return Clamp32(sum);
 }
 

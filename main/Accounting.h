@@ -26,4 +26,9 @@ void AccountShiftTime(db::Kvn590Nza* rec, const db::Kvn533Emo& shift, std::int32
 std::int32_t BreakSecondsBetween(const db::Kvn533Emo& shift, const char* from, const char* to,
                                  const char* day);
 
+// Break rows are read once per shift model, day type and day and kept; the
+// shift evaluation forgets them at every shift-model row, so that each row
+// reads the breaks as they stand.
+void ForgetBreaks();
+
 }  // namespace pelvaro

@@ -1,6 +1,7 @@
 #include "main/Evaluate.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -78,8 +79,24 @@ std::int32_t ShiftMinutes(const db::Kvn533Emo& s) {
   return s.EmoEnd > s.EmoBeg ? s.EmoEnd - s.EmoBeg : s.EmoEnd + 1440 - s.EmoBeg;
 }
 
+// The break minutes of every shift of the model and day type on the day: the
+// same for each shift of one shift-model row, so read once per row.
+std::int32_t BreakMinutes(const db::AemDayRow& row, const db::Kvn533Emo& s,
+                          std::optional<std::int32_t>* once) {
+  if (!once->has_value()) {
+    db::EmoPmsRow pause{};
+    CopyText(pause.EmoEmo, TextOf(s.EmoEmo));
+    CopyText(pause.EmoTtp, TextOf(s.EmoTtp));
+    pause.PmsPse = 0;
+    db::Pms_SumPause(&pause, row.KalDtm);
+    *once = pause.PmsPse;
+  }
+  return **once;
+}
+
 // The shift record up to its break minutes, before accounting.
-void BuildShiftRecord(const db::AemDayRow& row, const db::Kvn533Emo& s, db::Kvn590Nza* a) {
+void BuildShiftRecord(const db::AemDayRow& row, const db::Kvn533Emo& s,
+                      std::optional<std::int32_t>* breakMinutes, db::Kvn590Nza* a) {
   InitResultRecord(a);
   a->NzaWtg = row.BakWtg;
   a->NzaWoc = row.BakWch;
@@ -96,13 +113,8 @@ void BuildShiftRecord(const db::AemDayRow& row, const db::Kvn533Emo& s, db::Kvn5
   CopyText(a->NzaPnr, TextOf(s.EmoTxt));
   CopyText(a->NzaEmo, TextOf(s.EmoEmo));
 
-  db::EmoPmsRow pause{};
-  CopyText(pause.EmoEmo, TextOf(s.EmoEmo));
-  CopyText(pause.EmoTtp, TextOf(s.EmoTtp));
-  pause.PmsPse = 0;
-  db::Pms_SumPause(&pause, row.KalDtm);
   a->NzaSol = ShiftMinutes(s);
-  a->NzaPau = pause.PmsPse;
+  a->NzaPau = BreakMinutes(row, s, breakMinutes);
 }
 
 }  // namespace
@@ -138,6 +150,7 @@ void CountOpenPositions(const char* apl, const char* day, std::int32_t& running,
 }
 
 void EvaluateShiftModel(const db::AemDayRow& row, std::int32_t& running, std::int32_t& interrupted) {
+  ForgetBreaks();
   db::Kvn533Emo shift{};
   db::Emo_PKeyOpen(row.AemEmo, row.KalBtp);
   int status = db::Emo_PKeyRead(&shift);
@@ -146,8 +159,9 @@ void EvaluateShiftModel(const db::AemDayRow& row, std::int32_t& running, std::in
     gPass.FirstShift = 0;
   }
   db::Kvn590Nza a, gap;
+  std::optional<std::int32_t> breakMinutes;
   while (status == 0) {
-    BuildShiftRecord(row, shift, &a);
+    BuildShiftRecord(row, shift, &breakMinutes, &a);
     if (std::strcmp(gPass.LastTime, a.NzaDtmTime) != 0 ||
         std::strcmp(gPass.LastDate, a.NzaDtmDay) != 0) {
       gap = a;
