@@ -506,7 +506,7 @@ bool CreatePostgresTables(const std::string& conninfo, const std::string& user,
   PGconn* conn = nullptr;
   int status = OpenConnection(conninfo, user, password, &conn);
   if (status != kOk) {
-    *error = "cannot connect (status " + std::to_string(status) + ")";
+    *error = "no connection to the PostgreSQL database (status " + std::to_string(status) + ")";
     return false;
   }
   std::unique_ptr<PGconn, void (*)(PGconn*)> guard(conn, PQfinish);

@@ -1,47 +1,156 @@
-// A real SQLite database file per test, created from the schema, with the
-// runtime connected to it and a second raw connection to lay rows and read
-// them back.
+// A fresh database per test, created from the schema, with the runtime
+// connected to it and a second raw connection to lay rows and read them back.
+// The same tests run on both backends:
+//  - SQLite: a new database file in a scratch folder;
+//  - PostgreSQL: a new database on the server that PELVARO_PG names (a libpq
+//    connection string; PELVARO_PG_USER and PELVARO_PG_PASSWORD give the
+//    login), dropped again at the end. Without PELVARO_PG such a test is
+//    skipped with the reason (scripts/test.sh starts a server of its own).
 #pragma once
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "db/PgBackend.h"
 #include "db/Runtime.h"
 #include "db/Schema.h"
 
 namespace testdb {
 
-class SqliteFile {
+enum class Backend { kSqlite, kPostgres };
+
+inline const char* BackendName(Backend b) { return b == Backend::kSqlite ? "sqlite" : "postgres"; }
+
+// For INSTANTIATE_TEST_SUITE_P: names the cases after the backend.
+struct BackendParamName {
+  template <typename Info>
+  std::string operator()(const Info& info) const {
+    return BackendName(info.param);
+  }
+};
+
+// The server for PostgreSQL tests, from the environment.
+struct PgServer {
+  std::string conninfo, user, password;
+  // Empty when a server is configured, else why not.
+  std::string why;
+  static const PgServer& Get() {
+    static const PgServer s = [] {
+      PgServer p;
+      const char* c = std::getenv("PELVARO_PG");
+      if (!c || !*c) {
+        p.why = "PELVARO_PG is not set: no PostgreSQL server for this run "
+                "(scripts/test.sh starts one)";
+        return p;
+      }
+      p.conninfo = c;
+      if (const char* u = std::getenv("PELVARO_PG_USER")) p.user = u;
+      if (const char* w = std::getenv("PELVARO_PG_PASSWORD")) p.password = w;
+      return p;
+    }();
+    return s;
+  }
+  // A connection with the server's login to the database of `conninfo`.
+  PGconn* ConnectTo(const std::string& info) const {
+    const char* keys[] = {"dbname", "user", "password", nullptr};
+    const char* values[] = {info.c_str(), user.empty() ? nullptr : user.c_str(),
+                            password.empty() ? nullptr : password.c_str(), nullptr};
+    return PQconnectdbParams(keys, values, 1);
+  }
+  // The server's connection string with another database name.
+  std::string WithDatabase(const std::string& dbname) const {
+    std::string out;
+    char* err = nullptr;
+    PQconninfoOption* opts = PQconninfoParse(conninfo.c_str(), &err);
+    PQfreemem(err);
+    for (PQconninfoOption* o = opts; o && o->keyword; ++o) {
+      if (!o->val || std::string(o->keyword) == "dbname") continue;
+      out += std::string(o->keyword) + "=" + Quote(o->val) + " ";
+    }
+    PQconninfoFree(opts);
+    return out + "dbname=" + dbname;
+  }
+  static std::string Quote(const std::string& v) {
+    bool plain = !v.empty() && v.find_first_of(" '\\") == std::string::npos;
+    if (plain) return v;
+    std::string q = "'";
+    for (char c : v) {
+      if (c == '\'' || c == '\\') q += '\\';
+      q += c;
+    }
+    return q + "'";
+  }
+};
+
+class Db {
  public:
-  SqliteFile() {
+  explicit Db(Backend backend = Backend::kSqlite) : backend_(backend) {
     char tmpl[] = "/tmp/pelvaro-db-XXXXXX";
     dir_ = mkdtemp(tmpl);
-    path_ = dir_ + "/test.db";
-    std::string error;
-    ok_ = rt::CreateSqliteDatabase(path_, &error);
-    EXPECT_TRUE(ok_) << error;
-    sqlite3_open(path_.c_str(), &raw_);
-    sqlite3_busy_timeout(raw_, 10000);
+    if (backend_ == Backend::kSqlite)
+      OpenSqlite();
+    else
+      OpenPostgres();
   }
-  ~SqliteFile() {
+  ~Db() {
     rt::Disconnect();
     rt::ClearFaults();
     sqlite3_close_v2(raw_);
+    if (pg_) PQfinish(pg_);
+    if (admin_) {
+      PQclear(PQexec(admin_, ("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)").c_str()));
+      PQfinish(admin_);
+    }
     std::string cmd = "rm -rf '" + dir_ + "'";
     if (std::system(cmd.c_str()) != 0) {
     }
   }
-  const std::string& path() const { return path_; }
-  const std::string& dir() const { return dir_; }
+  Db(const Db&) = delete;
+  Db& operator=(const Db&) = delete;
 
-  // Connects the runtime to this file.
-  int Connect() { return rt::Connect("user/pw@" + path_); }
+  Backend backend() const { return backend_; }
+  bool pg() const { return backend_ == Backend::kPostgres; }
+  // Whether the database is there; else why not (the test is to be skipped).
+  bool available() const { return why_.empty(); }
+  const std::string& why() const { return why_; }
+
+  // A scratch folder of the test, on both backends.
+  const std::string& dir() const { return dir_; }
+  // The SQLite file; on PostgreSQL the net service name "pg:<connection string>".
+  const std::string& path() const { return path_; }
+  // The net service name of the database for a configuration file.
+  std::string net() const { return pg() ? "pg:" + conninfo_ : path_; }
+
+  // Connects the runtime to this database.
+  int Connect() {
+    if (!pg()) return rt::Connect("user/pw@" + path_);
+    const PgServer& s = PgServer::Get();
+    const std::string cs = s.user + "/" + s.password + "@pg:" + conninfo_;
+    if (cs.size() <= 100) return rt::Connect(cs);
+    // A login too long for a connect string still tests the same backend.
+    std::unique_ptr<rt::Backend> b;
+    int status = rt::OpenPgBackend(conninfo_, s.user, s.password, &b);
+    if (status == rt::kOk) rt::Install(std::move(b));
+    return status;
+  }
 
   // Runs SQL on the raw connection; fails the test on error.
   void Exec(const std::string& sql) {
+    if (!available()) return;
+    if (pg()) {
+      PGresult* r = PQexec(pg_, sql.c_str());
+      ExecStatusType st = PQresultStatus(r);
+      EXPECT_TRUE(st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK)
+          << PQresultErrorMessage(r) << "\n" << sql;
+      PQclear(r);
+      return;
+    }
     char* msg = nullptr;
     int rc = sqlite3_exec(raw_, sql.c_str(), nullptr, nullptr, &msg);
     EXPECT_EQ(rc, SQLITE_OK) << (msg ? msg : "") << "\n" << sql;
@@ -51,6 +160,21 @@ class SqliteFile {
   // Rows of a query as texts ("" for NULL), columns joined by '|'.
   std::vector<std::string> Rows(const std::string& sql) {
     std::vector<std::string> out;
+    if (!available()) return out;
+    if (pg()) {
+      PGresult* r = PQexec(pg_, sql.c_str());
+      EXPECT_EQ(PQresultStatus(r), PGRES_TUPLES_OK) << PQresultErrorMessage(r) << "\n" << sql;
+      for (int i = 0; i < PQntuples(r); ++i) {
+        std::string row;
+        for (int c = 0; c < PQnfields(r); ++c) {
+          if (c) row += '|';
+          row += PQgetvalue(r, i, c);
+        }
+        out.push_back(row);
+      }
+      PQclear(r);
+      return out;
+    }
     sqlite3_stmt* st = nullptr;
     EXPECT_EQ(sqlite3_prepare_v2(raw_, sql.c_str(), -1, &st, nullptr), SQLITE_OK)
         << sqlite3_errmsg(raw_) << "\n" << sql;
@@ -72,12 +196,91 @@ class SqliteFile {
     return rows.empty() ? std::string("<no row>") : rows[0];
   }
 
+  // Pieces of hand-written SQL that differ between the backends.
+  // The yyyymmddHHMMSS text of a date column.
+  std::string Ts14(const std::string& col) const {
+    return pg() ? "to_char(" + col + ",'YYYYMMDDHH24MISS')" : "strftime('%Y%m%d%H%M%S'," + col + ")";
+  }
+  // The yyyymmdd text of a date column.
+  std::string Day8(const std::string& col) const {
+    return pg() ? "to_char(" + col + ",'YYYYMMDD')" : "strftime('%Y%m%d'," + col + ")";
+  }
+  // The database's local time now, as 'YYYY-MM-DD HH:MM:SS'.
+  std::string NowText() {
+    return One(pg() ? "select to_char(LOCALTIMESTAMP,'YYYY-MM-DD HH24:MI:SS')"
+                    : "select datetime('now','localtime')");
+  }
+  // The database's today plus `days`, as 'YYYY-MM-DD'.
+  std::string Today(int days = 0) {
+    const std::string d = std::to_string(days);
+    return One(pg() ? "select to_char(CURRENT_DATE + " + d + ",'YYYY-MM-DD')"
+                    : "select date('now','localtime','" + d + " day')");
+  }
+
   sqlite3* raw() { return raw_; }
+  PGconn* pgRaw() { return pg_; }
 
  private:
-  std::string dir_, path_;
+  void OpenSqlite() {
+    path_ = dir_ + "/test.db";
+    std::string error;
+    EXPECT_TRUE(rt::CreateSqliteDatabase(path_, &error)) << error;
+    sqlite3_open(path_.c_str(), &raw_);
+    sqlite3_busy_timeout(raw_, 10000);
+  }
+
+  void OpenPostgres() {
+    const PgServer& s = PgServer::Get();
+    if (!s.why.empty()) {
+      why_ = s.why;
+      return;
+    }
+    static int counter = 0;
+    name_ = "pv_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+    admin_ = s.ConnectTo(s.conninfo);
+    if (PQstatus(admin_) != CONNECTION_OK) {
+      ADD_FAILURE() << "PELVARO_PG names no reachable server: " << PQerrorMessage(admin_);
+      why_ = "no connection";
+      return;
+    }
+    PGresult* r = PQexec(admin_, ("CREATE DATABASE " + name_ + " TEMPLATE template0").c_str());
+    const bool created = PQresultStatus(r) == PGRES_COMMAND_OK;
+    EXPECT_TRUE(created) << PQresultErrorMessage(r);
+    PQclear(r);
+    if (!created) {
+      why_ = "no database";
+      return;
+    }
+    conninfo_ = s.WithDatabase(name_);
+    path_ = "pg:" + conninfo_;
+    std::string error;
+    EXPECT_TRUE(rt::CreatePostgresTables(conninfo_, s.user, s.password, &error)) << error;
+    pg_ = s.ConnectTo(conninfo_);
+    EXPECT_EQ(PQstatus(pg_), CONNECTION_OK) << PQerrorMessage(pg_);
+    PQclear(PQexec(pg_, "SET DateStyle TO ISO; SET extra_float_digits TO 1; "
+                        "SET client_min_messages TO warning; "
+                        "SELECT set_config('search_path', current_setting('search_path') || "
+                        "', kvsystem', false)"));
+  }
+
+  Backend backend_;
+  std::string dir_, path_, why_;
   sqlite3* raw_ = nullptr;
-  bool ok_ = false;
+  // PostgreSQL: the database of this test, the raw connection to it and the
+  // connection that created it and drops it.
+  std::string name_, conninfo_;
+  PGconn* pg_ = nullptr;
+  PGconn* admin_ = nullptr;
+};
+
+// The SQLite database of the tests that are about SQLite itself.
+class SqliteFile : public Db {
+ public:
+  SqliteFile() : Db(Backend::kSqlite) {}
 };
 
 }  // namespace testdb
+
+// Skips the test when its database is not there (no PostgreSQL server).
+#define TESTDB_SKIP_UNLESS_AVAILABLE(db) \
+  if (!(db).available()) GTEST_SKIP() << (db).why()
