@@ -263,18 +263,22 @@ class Translator {
           continue;
         }
       }
-      // trunc(sysdate) and sysdate
+      // trunc(sysdate) and sysdate. On PostgreSQL the time the statement
+      // began, cut to whole seconds: CURRENT_DATE and LOCALTIMESTAMP would give
+      // the start of the open transaction, which may be long past.
       if (Is(t, "trunc")) {
         std::size_t a = w.Skip(i + 1), x = w.Skip(a, 1), e = w.Skip(x, 1);
         if (w.At(e) && Is(toks[x], "sysdate") && IsPunct(toks[e], ')')) {
           out += dialect_ == Dialect::kSqlite ? "datetime('now','localtime','start of day')"
-                                              : "CURRENT_DATE";
+                                              : "statement_timestamp()::date";
           i = e;
           continue;
         }
       }
       if (Is(t, "sysdate")) {
-        out += dialect_ == Dialect::kSqlite ? "datetime('now','localtime')" : "LOCALTIMESTAMP(0)";
+        out += dialect_ == Dialect::kSqlite
+                   ? "datetime('now','localtime')"
+                   : "date_trunc('second',statement_timestamp()::timestamp)";
         continue;
       }
       if (Is(t, "KvSystem")) {

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -157,8 +159,10 @@ class Db {
     sqlite3_free(msg);
   }
 
-  // Rows of a query as texts ("" for NULL), columns joined by '|'.
-  std::vector<std::string> Rows(const std::string& sql) {
+  // Rows of a query as texts ("" for NULL), columns joined by '|'. Numbers
+  // with a fraction read as SQLite shows them (15 digits), or with `exact`
+  // in the shortest form that reads back as the same double.
+  std::vector<std::string> Rows(const std::string& sql, bool exact = false) {
     std::vector<std::string> out;
     if (!available()) return out;
     if (pg()) {
@@ -168,7 +172,12 @@ class Db {
         std::string row;
         for (int c = 0; c < PQnfields(r); ++c) {
           if (c) row += '|';
-          row += PQgetvalue(r, i, c);
+          const char* v = PQgetvalue(r, i, c);
+          if (PQgetisnull(r, i, c)) continue;
+          if ((PQftype(r, c) == 701 || PQftype(r, c) == 700) && !exact)
+            row += RealText(std::strtod(v, nullptr));
+          else
+            row += v;
         }
         out.push_back(row);
       }
@@ -182,6 +191,12 @@ class Db {
       std::string row;
       for (int c = 0; c < sqlite3_column_count(st); ++c) {
         if (c) row += '|';
+        if (exact && sqlite3_column_type(st, c) == SQLITE_FLOAT) {
+          char buf[32];
+          auto r = std::to_chars(buf, buf + sizeof buf, sqlite3_column_double(st, c));
+          row.append(buf, r.ptr);
+          continue;
+        }
         const unsigned char* t = sqlite3_column_text(st, c);
         if (t) row += reinterpret_cast<const char*>(t);
       }
@@ -207,14 +222,41 @@ class Db {
   }
   // The database's local time now, as 'YYYY-MM-DD HH:MM:SS'.
   std::string NowText() {
-    return One(pg() ? "select to_char(LOCALTIMESTAMP,'YYYY-MM-DD HH24:MI:SS')"
+    return One(pg() ? "select to_char(clock_timestamp(),'YYYY-MM-DD HH24:MI:SS')"
                     : "select datetime('now','localtime')");
   }
   // The database's today plus `days`, as 'YYYY-MM-DD'.
   std::string Today(int days = 0) {
     const std::string d = std::to_string(days);
-    return One(pg() ? "select to_char(CURRENT_DATE + " + d + ",'YYYY-MM-DD')"
+    return One(pg() ? "select to_char(clock_timestamp()::date + " + d + ",'YYYY-MM-DD')"
                     : "select date('now','localtime','" + d + " day')");
+  }
+  // The same day as a yyyymmdd text.
+  std::string TodayText(int days = 0) {
+    std::string d = Today(days);
+    return d.size() == 10 ? d.substr(0, 4) + d.substr(5, 2) + d.substr(8, 2) : d;
+  }
+  // The values of `expr` over the rows of a query's FROM and WHERE, joined by `sep`.
+  std::string GroupConcat(const std::string& expr, const std::string& sep = ",") const {
+    return pg() ? "string_agg(" + expr + ",'" + sep + "')"
+                : "group_concat(" + expr + ",'" + sep + "')";
+  }
+  // An empty date: SQLite keeps an empty text, which reads as no date; the
+  // server keeps a NULL, as Oracle does for an empty text.
+  std::string EmptyDate() const { return pg() ? "NULL" : "''"; }
+  // A time of day for a column that holds one: SQLite keeps the bare time,
+  // the server's timestamp needs some date part.
+  std::string TimeOfDay(const std::string& hhmmss) const {
+    return pg() ? "1899-12-30 " + hhmmss : hhmmss;
+  }
+
+  // A number as SQLite shows a REAL: 15 digits, and ".0" when it is whole.
+  static std::string RealText(double d) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", d);
+    std::string t = buf;
+    if (t.find_first_of(".eni") == std::string::npos) t += ".0";
+    return t;
   }
 
   sqlite3* raw() { return raw_; }

@@ -1,10 +1,12 @@
-// A small plant on a real SQLite file: works calendar, day types, shift
-// models with breaks, assignments, workplaces, booking messages and message
-// buffer rows; the runtime connected to it and the clock fixed.
+// A small plant on a real database of either backend: works calendar, day
+// types, shift models with breaks, assignments, workplaces, booking messages
+// and message buffer rows; the runtime connected to it and the clock fixed.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -51,17 +53,39 @@ struct NzaRow {
   int wtg, woc, jtg;
 };
 
-class Plant : public SqliteFile {
+class Plant : public Db {
  public:
+  explicit Plant(Backend backend = Backend::kSqlite) : Db(backend) {}
+
   // Works calendar and calendar "K1" for every day from..to, one day type.
   void Calendar(const std::string& from, const std::string& to, const std::string& dayType = "WT") {
-    Exec("WITH RECURSIVE d(x) AS (SELECT date('" + Iso(from) +
-         "') UNION ALL SELECT date(x,'+1 day') FROM d WHERE x < '" + Iso(to) +
-         "') INSERT OR REPLACE INTO Kvn133Bak SELECT x, strftime('%Y',x), strftime('%m',x), "
-         "strftime('%d',x), strftime('%W',x), strftime('%w',x), strftime('%j',x) FROM d;"
-         "WITH RECURSIVE d(x) AS (SELECT date('" +
-         Iso(from) + "') UNION ALL SELECT date(x,'+1 day') FROM d WHERE x < '" + Iso(to) +
-         "') INSERT OR REPLACE INTO Kvn133Kal SELECT 'K1', x, '" + dayType + "' FROM d;");
+    using namespace std::chrono;
+    auto ymd = [](const std::string& d) {
+      return year_month_day{year{std::stoi(d.substr(0, 4))}, month{unsigned(std::stoi(d.substr(4, 2)))},
+                            day{unsigned(std::stoi(d.substr(6, 2)))}};
+    };
+    std::string bak, kal;
+    for (sys_days d = ymd(from); d <= sys_days{ymd(to)}; d += days{1}) {
+      const year_month_day x{d};
+      const int yday = (d - sys_days{x.year() / January / 1}).count();
+      const int wday = static_cast<int>(weekday{d}.c_encoding());  // 0 Sunday
+      const int week = (yday + 7 - (wday + 6) % 7) / 7;               // weeks begin on Monday
+      char iso[32];
+      std::snprintf(iso, sizeof iso, "%04d-%02u-%02u", int(x.year()), unsigned(x.month()),
+                    unsigned(x.day()));
+      bak += std::string(bak.empty() ? "" : ",") + "('" + iso + "'," + std::to_string(int(x.year())) +
+             "," + std::to_string(unsigned(x.month())) + "," + std::to_string(unsigned(x.day())) +
+             "," + std::to_string(week) + "," + std::to_string(wday) + "," +
+             std::to_string(yday + 1) + ")";
+      kal += std::string(kal.empty() ? "" : ",") + "('K1','" + iso + "','" + dayType + "')";
+    }
+    if (bak.empty()) return;
+    Exec("INSERT INTO Kvn133Bak VALUES " + bak +
+         " ON CONFLICT (BakDtm) DO UPDATE SET BakJhr=excluded.BakJhr, BakMon=excluded.BakMon, "
+         "BakTag=excluded.BakTag, BakWch=excluded.BakWch, BakWtg=excluded.BakWtg, "
+         "BakJtg=excluded.BakJtg;"
+         "INSERT INTO Kvn133Kal VALUES " + kal +
+         " ON CONFLICT (KalNum, KalDtm) DO UPDATE SET KalBtp=excluded.KalBtp");
   }
   void Shift(const std::string& model, const std::string& txt, int beg, int end, int art = 0,
              const std::string& breakModel = "P1", const std::string& dayType = "WT") {
@@ -99,40 +123,45 @@ class Plant : public SqliteFile {
 
   std::vector<NzaRow> Results(const std::string& apl) {
     std::vector<NzaRow> out;
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(raw(),
-                       "SELECT strftime('%Y%m%d%H%M%S',NzaDtm), strftime('%Y%m%d%H%M%S',NzaEdt), "
-                       "NzaPnr, NzaEmo, NzaErf, NzaTtp, NzaBzA, NzaNza, NzaUza, NzaPza, NzaPzu, "
-                       "NzaIst, NzaSol, NzaPau, NzaWtg, NzaWoc, NzaJtg FROM Kvn590Nza "
-                       "WHERE NzaApl=? ORDER BY NzaDtm, NzaEdt",
-                       -1, &st, nullptr);
-    sqlite3_bind_text(st, 1, apl.c_str(), -1, SQLITE_TRANSIENT);
-    auto text = [&](int c) {
-      const unsigned char* t = sqlite3_column_text(st, c);
-      return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
-    };
-    while (sqlite3_step(st) == SQLITE_ROW) {
+    for (const std::string& line :
+         Rows("SELECT " + Ts14("NzaDtm") + ", " + Ts14("NzaEdt") +
+              ", NzaPnr, NzaEmo, NzaErf, NzaTtp, NzaBzA, NzaNza, NzaUza, NzaPza, NzaPzu, "
+              "NzaIst, NzaSol, NzaPau, NzaWtg, NzaWoc, NzaJtg FROM Kvn590Nza "
+              "WHERE NzaApl='" + apl + "' ORDER BY NzaDtm, NzaEdt",
+              /*exact=*/true)) {
+      std::vector<std::string> f;
+      for (std::size_t pos = 0;;) {
+        std::size_t bar = line.find('|', pos);
+        f.push_back(line.substr(pos, bar == std::string::npos ? bar : bar - pos));
+        if (bar == std::string::npos) break;
+        pos = bar + 1;
+      }
+      if (f.size() != 17) {
+        ADD_FAILURE() << "result row " << line;
+        continue;
+      }
+      auto real = [](const std::string& t) { return t.empty() ? 0.0 : std::stod(t); };
+      auto integer = [](const std::string& t) { return t.empty() ? 0 : std::stoi(t); };
       NzaRow r;
-      r.dtm = text(0);
-      r.edt = text(1);
-      r.pnr = text(2);
-      r.emo = text(3);
-      r.erf = text(4);
-      r.ttp = text(5);
-      r.bza = sqlite3_column_double(st, 6);
-      r.nza = sqlite3_column_double(st, 7);
-      r.uza = sqlite3_column_double(st, 8);
-      r.pza = sqlite3_column_double(st, 9);
-      r.pzu = sqlite3_column_double(st, 10);
-      r.ist = sqlite3_column_double(st, 11);
-      r.sol = sqlite3_column_double(st, 12);
-      r.pau = sqlite3_column_double(st, 13);
-      r.wtg = sqlite3_column_int(st, 14);
-      r.woc = sqlite3_column_int(st, 15);
-      r.jtg = sqlite3_column_int(st, 16);
+      r.dtm = f[0];
+      r.edt = f[1];
+      r.pnr = f[2];
+      r.emo = f[3];
+      r.erf = f[4];
+      r.ttp = f[5];
+      r.bza = real(f[6]);
+      r.nza = real(f[7]);
+      r.uza = real(f[8]);
+      r.pza = real(f[9]);
+      r.pzu = real(f[10]);
+      r.ist = real(f[11]);
+      r.sol = real(f[12]);
+      r.pau = real(f[13]);
+      r.wtg = integer(f[14]);
+      r.woc = integer(f[15]);
+      r.jtg = integer(f[16]);
       out.push_back(r);
     }
-    sqlite3_finalize(st);
     return out;
   }
 };
