@@ -1,5 +1,5 @@
-// The SQL runtime on a real SQLite file: status codes, guarded writes,
-// cursors that keep what they saw at OPEN, NULLs and cut texts, faults.
+// The SQL runtime on a real database of each backend: status codes, guarded
+// writes, cursors that keep what they saw at OPEN, NULLs and cut texts, faults.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -19,18 +19,23 @@ const rt::WriteStatement kDelApl{{"T_Del", "delete  from Kvn531Apl  where AplApl
 const rt::WriteStatement kInsApl{{"T_Ins", "insert into Kvn531Apl (AplApl,AplApg) values (:b0,:b1)"},
                                  "savepoint T_Ins_Sp", "rollback  to T_Ins_Sp"};
 
-class RuntimeTest : public ::testing::Test {
+class RuntimeTest : public ::testing::TestWithParam<testdb::Backend> {
  protected:
   void SetUp() override {
+    TESTDB_SKIP_UNLESS_AVAILABLE(db);
     db.Exec("insert into Kvn531Apl (AplApl,AplApg,AplSts,AplBez,AplVrf) values "
             "('1','G1',7,'one',1.5),('2','G1',NULL,NULL,NULL),('3','G1',70000,'three',3),"
             "('4','G2',1,'0123456789012345678901234567890123456789',0)");
     ASSERT_EQ(db.Connect(), rt::kOk);
   }
-  testdb::SqliteFile db;
+  testdb::Db db{GetParam()};
 };
 
-TEST_F(RuntimeTest, SingleRowSelectAnswersRowNoRowAndTooManyRows) {
+INSTANTIATE_TEST_SUITE_P(Backends, RuntimeTest,
+                         ::testing::Values(testdb::Backend::kSqlite, testdb::Backend::kPostgres),
+                         testdb::BackendParamName());
+
+TEST_P(RuntimeTest, SingleRowSelectAnswersRowNoRowAndTooManyRows) {
   char apl[11] = "1", apg[11] = "x";
   std::int16_t sts = 0;
   EXPECT_EQ(rt::SelectOne(kSelApg, {{rt::Text(apl)}}, {{rt::Text(apg), rt::Int16(&sts)}}), rt::kOk);
@@ -48,7 +53,7 @@ TEST_F(RuntimeTest, SingleRowSelectAnswersRowNoRowAndTooManyRows) {
   EXPECT_STREQ(apg, "keep");
 }
 
-TEST_F(RuntimeTest, NullReadsAsEmptyOrZeroAndLongTextsAreCut) {
+TEST_P(RuntimeTest, NullReadsAsEmptyOrZeroAndLongTextsAreCut) {
   char group[11] = "G1";
   rt::Cursor c;
   ASSERT_EQ(rt::Open(c, kOpenApg, {{rt::Text(group)}}), rt::kOk);
@@ -78,7 +83,7 @@ TEST_F(RuntimeTest, NullReadsAsEmptyOrZeroAndLongTextsAreCut) {
   EXPECT_EQ(rt::Close(c), rt::kOk);
 }
 
-TEST_F(RuntimeTest, CursorDeliversRowsAsTheyStoodAtOpenAcrossCommits) {
+TEST_P(RuntimeTest, CursorDeliversRowsAsTheyStoodAtOpenAcrossCommits) {
   char group[11] = "G1";
   rt::Cursor c;
   ASSERT_EQ(rt::Open(c, kOpenApg, {{rt::Text(group)}}), rt::kOk);
@@ -96,7 +101,7 @@ TEST_F(RuntimeTest, CursorDeliversRowsAsTheyStoodAtOpenAcrossCommits) {
   rt::Close(c);
 }
 
-TEST_F(RuntimeTest, GuardedWriteReturnsStatementStatusAndUndoesAFailure) {
+TEST_P(RuntimeTest, GuardedWriteReturnsStatementStatusAndUndoesAFailure) {
   char apl[11] = "1", apg[11] = "G9";
   // Duplicate key: refused, -1, table as before.
   EXPECT_EQ(rt::GuardedWrite(kInsApl, {{rt::Text(apl), rt::Text(apg)}}), rt::kUniqueViolation);
@@ -115,15 +120,18 @@ TEST_F(RuntimeTest, GuardedWriteReturnsStatementStatusAndUndoesAFailure) {
   EXPECT_EQ(rt::GuardedWrite(kDelApl, {{rt::Text(apl)}}, true), rt::kNoData);
 }
 
-TEST_F(RuntimeTest, FailedWriteLeavesNoTransactionHoldingTheLock) {
+TEST_P(RuntimeTest, FailedWriteLeavesNoTransactionHoldingTheLock) {
   char apl[11] = "1", apg[11] = "G9";
   EXPECT_EQ(rt::GuardedWrite(kInsApl, {{rt::Text(apl), rt::Text(apg)}}), rt::kUniqueViolation);
   // Another connection can write at once.
-  sqlite3_busy_timeout(db.raw(), 0);
+  if (db.pg())
+    db.Exec("SET lock_timeout = 1");
+  else
+    sqlite3_busy_timeout(db.raw(), 0);
   db.Exec("insert into Kvn531Apl (AplApl) values ('other')");
 }
 
-TEST_F(RuntimeTest, NthStatementFaultAndStatementCount) {
+TEST_P(RuntimeTest, NthStatementFaultAndStatementCount) {
   long before = rt::StatementCount();
   char apl[11] = "1", apg[11];
   std::int16_t sts;
@@ -134,7 +142,7 @@ TEST_F(RuntimeTest, NthStatementFaultAndStatementCount) {
   EXPECT_EQ(rt::StatementCount(), before + 3);
 }
 
-TEST_F(RuntimeTest, UnknownTableAndColumnMapToTheirCodes) {
+TEST_P(RuntimeTest, UnknownTableAndColumnMapToTheirCodes) {
   char apl[11] = "1", out[11];
   const rt::Statement noTable{"T_NoTab", "select X into :b0:b1  from Kvn999Xyz where X=:b0"};
   const rt::Statement noColumn{"T_NoCol", "select AplNix into :b0:b1  from Kvn531Apl where AplApl=:b0"};
@@ -185,6 +193,28 @@ TEST(Translate, SqliteDialectTable) {
   for (const auto& c : cases) {
     rt::Statement st{"T", c.original, c.range};
     EXPECT_EQ(rt::Translate(st, rt::Dialect::kSqlite).text, c.executed) << c.original;
+  }
+}
+
+TEST(Translate, PostgresDialectTable) {
+  struct Case {
+    const char* original;
+    const char* executed;
+  } cases[] = {
+      {"COMMIT WORK", "COMMIT WORK"},
+      // The schema stays; a day plus a number of days stays a date.
+      {"select BakJhr into :b0:b1  from KvSystem.Kvn133Bak where BakDtm=(TO_DATE(:b14,'yyyymmdd')+:b15)",
+       "select BakJhr  from KvSystem.Kvn133Bak where BakDtm=(TO_DATE($1,'yyyymmdd')+$2::integer)"},
+      // A timestamp keeps its time of day.
+      {"insert into T (a,b) values (:b0,TO_DATE(:b1,'yyyymmddHH24MISS'))",
+       "insert into T (a,b) values ($1,(to_date(substr($2::text,1,8),'yyyymmdd')+substr($2::text,9,6)::time))"},
+      {"update T set a=sysdate where b<trunc(sysdate)",
+       "update T set a=date_trunc('second',statement_timestamp()::timestamp) where "
+       "b<statement_timestamp()::date"},
+  };
+  for (const auto& c : cases) {
+    rt::Statement st{"T", c.original};
+    EXPECT_EQ(rt::Translate(st, rt::Dialect::kPostgres).text, c.executed) << c.original;
   }
 }
 
