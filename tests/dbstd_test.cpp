@@ -1,5 +1,5 @@
-// The operations of the module Dbstd on real SQLite files: workplaces, works
-// calendar, shift models and breaks, evaluation parameters.
+// The operations of the module Dbstd on a real database of each backend:
+// workplaces, works calendar, shift models and breaks, evaluation parameters.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -48,9 +48,10 @@ TEST(DbstdStatementsTest, EveryStatementPreparesOnTheSchema) {
 // ---------------------------------------------------------------------------
 // Workplaces
 
-class DbstdAplTest : public ::testing::Test {
+class DbstdAplTest : public ::testing::TestWithParam<testdb::Backend> {
  protected:
   void SetUp() override {
+    TESTDB_SKIP_UNLESS_AVAILABLE(db);
     db.Exec(
         "insert into Kvn531Apl values ('0000000001','Bohrwerk 1','Txt1','G1','Fbe1',3,-2,4,5,"
         "'ABCDEF','2004-03-05 06:07:08',6,1.25,2.25,3.25,4.25,5.25,6.25,7.25,8.25,9,10.5,11.5,"
@@ -60,10 +61,14 @@ class DbstdAplTest : public ::testing::Test {
             "'G2'),('9999999998','G1'),('9999999999','G1'),('0000000003','G1')");
     ASSERT_EQ(db.Connect(), rt::kOk);
   }
-  testdb::SqliteFile db;
+  testdb::Db db{GetParam()};
 };
 
-TEST_F(DbstdAplTest, PKeySelFillsEveryFieldFromItsColumn) {
+INSTANTIATE_TEST_SUITE_P(Backends, DbstdAplTest,
+                         ::testing::Values(testdb::Backend::kSqlite, testdb::Backend::kPostgres),
+                         testdb::BackendParamName());
+
+TEST_P(DbstdAplTest, PKeySelFillsEveryFieldFromItsColumn) {
   db::Kvn531Apl r;
   Scribble(&r);
   Set(r.AplApl, "0000000001");
@@ -104,7 +109,7 @@ TEST_F(DbstdAplTest, PKeySelFillsEveryFieldFromItsColumn) {
   EXPECT_STREQ(r.AplErf, "Erf");
 }
 
-TEST_F(DbstdAplTest, PKeySelFailureClearsAllButTheNumber) {
+TEST_P(DbstdAplTest, PKeySelFailureClearsAllButTheNumber) {
   struct Case {
     const char* apl;
     int injected;  // 0: no fault
@@ -125,7 +130,7 @@ TEST_F(DbstdAplTest, PKeySelFailureClearsAllButTheNumber) {
   }
 }
 
-TEST_F(DbstdAplTest, NullColumnsDoNotFailARead) {
+TEST_P(DbstdAplTest, NullColumnsDoNotFailARead) {
   db::Kvn531Apl r;
   Scribble(&r);
   Set(r.AplApl, "0000000002");
@@ -140,7 +145,7 @@ TEST_F(DbstdAplTest, NullColumnsDoNotFailARead) {
   EXPECT_EQ(r.AplSf3, 0.0);
 }
 
-TEST_F(DbstdAplTest, PKeyCursorLeavesOutBothBounds) {
+TEST_P(DbstdAplTest, PKeyCursorLeavesOutBothBounds) {
   ASSERT_EQ(db::Apl_PKeyOpen("0000000000", "9999999999"), rt::kOk);
   std::vector<std::string> seen;
   db::Kvn531Apl r;
@@ -161,7 +166,7 @@ TEST_F(DbstdAplTest, PKeyCursorLeavesOutBothBounds) {
                                              "9999999998"}));
 }
 
-TEST_F(DbstdAplTest, GroupCursorReadsTheGroupInOrderAndAnEmptyGroupNothing) {
+TEST_P(DbstdAplTest, GroupCursorReadsTheGroupInOrderAndAnEmptyGroupNothing) {
   ASSERT_EQ(db::Apl_Apg_Open("G1"), rt::kOk);
   std::vector<std::string> seen;
   db::Kvn531Apl r;
@@ -182,9 +187,10 @@ TEST_F(DbstdAplTest, GroupCursorReadsTheGroupInOrderAndAnEmptyGroupNothing) {
 // ---------------------------------------------------------------------------
 // Works calendar (dates stored in both forms)
 
-class DbstdBakTest : public ::testing::Test {
+class DbstdBakTest : public ::testing::TestWithParam<testdb::Backend> {
  protected:
   void SetUp() override {
+    TESTDB_SKIP_UNLESS_AVAILABLE(db);
     db.Exec(
         "insert into Kvn133Bak values ('2004-12-25',2004,12,25,52,6,360),"
         "('2004-12-26 00:00:00',2004,12,26,52,7,361),('2004-12-29',2004,12,29,53,3,364),"
@@ -192,10 +198,14 @@ class DbstdBakTest : public ::testing::Test {
         "('2005-01-01 00:00:00',2005,1,1,53,6,1)");
     ASSERT_EQ(db.Connect(), rt::kOk);
   }
-  testdb::SqliteFile db;
+  testdb::Db db{GetParam()};
 };
 
-TEST_F(DbstdBakTest, DayAddFindsTheRowOfTheTargetDayOrLeavesTheRecord) {
+INSTANTIATE_TEST_SUITE_P(Backends, DbstdBakTest,
+                         ::testing::Values(testdb::Backend::kSqlite, testdb::Backend::kPostgres),
+                         testdb::BackendParamName());
+
+TEST_P(DbstdBakTest, DayAddFindsTheRowOfTheTargetDayOrLeavesTheRecord) {
   struct Case {
     const char* from;
     int days;
@@ -230,7 +240,7 @@ TEST_F(DbstdBakTest, DayAddFindsTheRowOfTheTargetDayOrLeavesTheRecord) {
   }
 }
 
-TEST_F(DbstdBakTest, DayCountCountsOnlyCalendarRowsAfterTheStartUpToTheEnd) {
+TEST_P(DbstdBakTest, DayCountCountsOnlyCalendarRowsAfterTheStartUpToTheEnd) {
   struct Case {
     const char* from;
     const char* to;
@@ -255,7 +265,7 @@ TEST_F(DbstdBakTest, DayCountCountsOnlyCalendarRowsAfterTheStartUpToTheEnd) {
   }
 }
 
-TEST_F(DbstdBakTest, FailedReadsLeaveTheRecordAsItWas) {
+TEST_P(DbstdBakTest, FailedReadsLeaveTheRecordAsItWas) {
   for (const char* op : {"Bak_DayAdd", "Bak_DayCount"}) {
     SCOPED_TRACE(op);
     db::Kvn133Bak r;
@@ -274,9 +284,10 @@ TEST_F(DbstdBakTest, FailedReadsLeaveTheRecordAsItWas) {
 // ---------------------------------------------------------------------------
 // Shift models and breaks
 
-class DbstdShiftTest : public ::testing::Test {
+class DbstdShiftTest : public ::testing::TestWithParam<testdb::Backend> {
  protected:
   void SetUp() override {
+    TESTDB_SKIP_UNLESS_AVAILABLE(db);
     db.Exec(
         "insert into Kvn133Bak values ('2004-06-01',2004,6,1,23,2,153),"
         "('2004-06-05 00:00:00',2004,6,5,23,6,157)");
@@ -293,7 +304,7 @@ class DbstdShiftTest : public ::testing::Test {
     db.Exec(
         "insert into Kvn532Aem values "
         "('G1',1,'M3','2004-01-01',NULL,'Bez G1','Txt','K1',1,2,3,4,5,6,7,8,9,10),"
-        "('G2',1,'M1','2004-01-01','','Bez','Txt','K1',0,0,0,0,0,0,0,0,0,0),"
+        "('G2',1,'M1','2004-01-01'," + db.EmptyDate() + ",'Bez','Txt','K1',0,0,0,0,0,0,0,0,0,0),"
         "('G3',1,'M1','2004-01-01','2004-05-31 00:00:00','Bez','Txt','K1',0,0,0,0,0,0,0,0,0,0),"
         "('G4',1,'M1','2004-06-01 00:00:00','2004-06-01','Bez','Txt','K1',0,0,0,0,0,0,0,0,0,0),"
         "('G5',1,'M1','2004-06-02',NULL,'Bez','Txt','K1',0,0,0,0,0,0,0,0,0,0),"
@@ -311,7 +322,7 @@ class DbstdShiftTest : public ::testing::Test {
         "('P1','B2','2004-01-01 00:00:00','2004-12-31 00:00:00'),"
         "('P3','B3','2004-01-01','2004-06-01'),('P4','B4','2004-06-01','2004-12-31'),"
         "('P5','B5','2004-01-01','2004-12-31'),('P3','B7','2003-01-01','2004-05-31'),"
-        "('P4','B8','2004-01-01',''),('P3','B9','2004-01-01',NULL)");
+        "('P4','B8','2004-01-01'," + db.EmptyDate() + "),('P3','B9','2004-01-01',NULL)");
     ASSERT_EQ(db.Connect(), rt::kOk);
   }
 
@@ -335,10 +346,14 @@ class DbstdShiftTest : public ::testing::Test {
     return rows;
   }
 
-  testdb::SqliteFile db;
+  testdb::Db db{GetParam()};
 };
 
-TEST_F(DbstdShiftTest, AemCountCountsOnlyAssignmentsOfKindTwo) {
+INSTANTIATE_TEST_SUITE_P(Backends, DbstdShiftTest,
+                         ::testing::Values(testdb::Backend::kSqlite, testdb::Backend::kPostgres),
+                         testdb::BackendParamName());
+
+TEST_P(DbstdShiftTest, AemCountCountsOnlyAssignmentsOfKindTwo) {
   struct Case {
     const char* apl;
     int count;
@@ -355,7 +370,7 @@ TEST_F(DbstdShiftTest, AemCountCountsOnlyAssignmentsOfKindTwo) {
   EXPECT_EQ(n, 7);  // written only on success
 }
 
-TEST_F(DbstdShiftTest, DayCursorYieldsValidAssignmentsJoinedWithTheDaysShifts) {
+TEST_P(DbstdShiftTest, DayCursorYieldsValidAssignmentsJoinedWithTheDaysShifts) {
   struct Case {
     const char* apg;
     int kng;
@@ -387,7 +402,7 @@ TEST_F(DbstdShiftTest, DayCursorYieldsValidAssignmentsJoinedWithTheDaysShifts) {
   }
 }
 
-TEST_F(DbstdShiftTest, DayCursorFillsTheRowAndRepeatsItPerShift) {
+TEST_P(DbstdShiftTest, DayCursorFillsTheRowAndRepeatsItPerShift) {
   auto rows = DayRows("G1", 1, "20040601");
   ASSERT_EQ(rows.size(), 3u);
   const db::AemDayRow& r = rows[0];
@@ -420,7 +435,7 @@ TEST_F(DbstdShiftTest, DayCursorFillsTheRowAndRepeatsItPerShift) {
   EXPECT_EQ(db::Aem_Apg_Close(), rt::kOk);
 }
 
-TEST_F(DbstdShiftTest, ShiftCursorReadsTheShiftsByBegin) {
+TEST_P(DbstdShiftTest, ShiftCursorReadsTheShiftsByBegin) {
   ASSERT_EQ(db::Emo_PKeyOpen("M3", "AT"), rt::kOk);
   db::Kvn533Emo s;
   Scribble(&s);
@@ -447,7 +462,7 @@ TEST_F(DbstdShiftTest, ShiftCursorReadsTheShiftsByBegin) {
   EXPECT_EQ(db::Emo_PKeyClose(), rt::kOk);
 }
 
-TEST_F(DbstdShiftTest, BreakCursorCoversAllShiftsAndOnlyValidBreaks) {
+TEST_P(DbstdShiftTest, BreakCursorCoversAllShiftsAndOnlyValidBreaks) {
   ASSERT_EQ(db::Pms_Emo_Open("M3", "AT", "20040601"), rt::kOk);
   std::vector<std::string> seen;
   db::EmoPmsRow r;
@@ -476,7 +491,7 @@ TEST_F(DbstdShiftTest, BreakCursorCoversAllShiftsAndOnlyValidBreaks) {
   EXPECT_EQ(db::Pms_Emo_Close(), rt::kOk);
 }
 
-TEST_F(DbstdShiftTest, SumPauseAddsBreaksOfAllShiftsAlsoOverMidnight) {
+TEST_P(DbstdShiftTest, SumPauseAddsBreaksOfAllShiftsAlsoOverMidnight) {
   struct Case {
     const char* emo;
     const char* date;
@@ -500,7 +515,7 @@ TEST_F(DbstdShiftTest, SumPauseAddsBreaksOfAllShiftsAlsoOverMidnight) {
   }
 }
 
-TEST_F(DbstdShiftTest, SumPauseStopsAtTheFirstErrorAndSkipsNoData) {
+TEST_P(DbstdShiftTest, SumPauseStopsAtTheFirstErrorAndSkipsNoData) {
   struct Case {
     int first, second;  // injected status per statement; 0 runs it
     int status, minutes;
@@ -529,35 +544,39 @@ TEST_F(DbstdShiftTest, SumPauseStopsAtTheFirstErrorAndSkipsNoData) {
 // ---------------------------------------------------------------------------
 // Evaluation parameters
 
-class DbstdNzpTest : public ::testing::Test {
+class DbstdNzpTest : public ::testing::TestWithParam<testdb::Backend> {
  protected:
   void SetUp() override {
+    TESTDB_SKIP_UNLESS_AVAILABLE(db);
     // Validity relative to the database's today, in both stored forms.
+    auto day = [this](int offset) { return "'" + db.Today(offset) + "'"; };
     db.Exec(
         "insert into Kvn591Nzp values "
-        "(4,date('now','localtime','-10 day'),date('now','localtime','+10 day')||' 00:00:00',"
+        "(4," + day(-10) + ",'" + db.Today(10) + " 00:00:00',"
         "1,2,3,4,5,6,7,8,9,10,'2000-01-01 00:00:00','OLD'),"
-        "(5,date('now','localtime'),date('now','localtime','+10 day'),1,1,1,1,1,1,1,1,1,1,NULL,'T'),"
-        "(6,date('now','localtime','-10 day'),date('now','localtime'),1,1,1,1,1,1,1,1,1,1,NULL,'T'),"
-        "(7,date('now','localtime','-1 day'),date('now','localtime','+1 day'),1,1,1,1,1,1,1,1,1,1,"
+        "(5," + day(0) + "," + day(10) + ",1,1,1,1,1,1,1,1,1,1,NULL,'T'),"
+        "(6," + day(-10) + "," + day(0) + ",1,1,1,1,1,1,1,1,1,1,NULL,'T'),"
+        "(7," + day(-1) + "," + day(1) + ",1,1,1,1,1,1,1,1,1,1,"
         "NULL,'T'),"
-        "(8,date('now','localtime','-10 day'),date('now','localtime','+10 day'),1,1,1,1,1,1,1,1,1,"
+        "(8," + day(-10) + "," + day(10) + ",1,1,1,1,1,1,1,1,1,"
         "1,NULL,'T'),"
-        "(8,date('now','localtime','-5 day'),date('now','localtime','+5 day'),1,1,1,1,1,1,1,1,1,1,"
+        "(8," + day(-5) + "," + day(5) + ",1,1,1,1,1,1,1,1,1,1,"
         "NULL,'T'),"
-        "(9,datetime('now','localtime','-1 day','start of day','+8 hours'),"
-        "date('now','localtime','+1 day'),1,1,1,1,1,1,1,1,1,1,'2000-01-01 00:00:00','OLD')");
+        "(9,'" + db.Today(-1) + " 08:00:00',"
+        + day(1) + ",1,1,1,1,1,1,1,1,1,1,'2000-01-01 00:00:00','OLD')");
     ASSERT_EQ(db.Connect(), rt::kOk);
   }
 
-  std::string Day(const char* offset) {
-    return db.One(std::string("select strftime('%Y%m%d','now','localtime','") + offset + "')");
-  }
+  std::string Day(int offset) { return db.TodayText(offset); }
 
-  testdb::SqliteFile db;
+  testdb::Db db{GetParam()};
 };
 
-TEST_F(DbstdNzpTest, ReadFindsOnlyARowValidStrictlyAroundToday) {
+INSTANTIATE_TEST_SUITE_P(Backends, DbstdNzpTest,
+                         ::testing::Values(testdb::Backend::kSqlite, testdb::Backend::kPostgres),
+                         testdb::BackendParamName());
+
+TEST_P(DbstdNzpTest, ReadFindsOnlyARowValidStrictlyAroundToday) {
   struct Case {
     int akz;
     int status;
@@ -583,15 +602,15 @@ TEST_F(DbstdNzpTest, ReadFindsOnlyARowValidStrictlyAroundToday) {
   }
 }
 
-TEST_F(DbstdNzpTest, ReadFillsTheSelectedFieldsOnly) {
+TEST_P(DbstdNzpTest, ReadFillsTheSelectedFieldsOnly) {
   db::Kvn591Nzp r;
   Scribble(&r);
   r.NzpAkz = 4;
   Set(r.NzpAdt, "keep");
   ASSERT_EQ(db::Nzp_PKeyRead(&r), rt::kOk);
   EXPECT_EQ(r.NzpAkz, 4);
-  EXPECT_EQ(r.NzpGvn, Day("-10 day"));
-  EXPECT_EQ(r.NzpGbi, Day("+10 day"));
+  EXPECT_EQ(r.NzpGvn, Day(-10));
+  EXPECT_EQ(r.NzpGbi, Day(10));
   const std::int32_t nums[] = {r.NzpAak, r.NzpAwt, r.NzpKjh, r.NzpKmn, r.NzpKwo,
                                r.NzpKtg, r.NzpAan, r.NzpVfh, r.NzpNfh, r.NzpMrk};
   for (int i = 0; i < 10; ++i) EXPECT_EQ(nums[i], i + 1) << i;
@@ -599,7 +618,7 @@ TEST_F(DbstdNzpTest, ReadFillsTheSelectedFieldsOnly) {
   EXPECT_STREQ(r.NzpAdt, "keep");
 }
 
-TEST_F(DbstdNzpTest, UpdateStampsTheRowWithTheDatabaseTime) {
+TEST_P(DbstdNzpTest, UpdateStampsTheRowWithTheDatabaseTime) {
   db::Kvn591Nzp r;
   std::memset(&r, 0, sizeof r);
   r.NzpAkz = 4;
@@ -610,11 +629,11 @@ TEST_F(DbstdNzpTest, UpdateStampsTheRowWithTheDatabaseTime) {
   r.NzpNfh = 44;
   r.NzpAak = 99;  // not written
   Set(r.NzpAdt, "19990101000000");
-  const std::string others = db.One("select group_concat(NzpAdt||NzpAus||NzpAan) from Kvn591Nzp "
-                                    "where NzpAkz<>4");
-  const std::string before = db.One("select datetime('now','localtime')");
+  const std::string others = db.One("select " + db.GroupConcat("NzpAdt||NzpAus||NzpAan") +
+                                    " from Kvn591Nzp where NzpAkz<>4");
+  const std::string before = db.NowText();
   ASSERT_EQ(db::Nzp_PKeyUpd(&r), rt::kOk);
-  const std::string after = db.One("select datetime('now','localtime')");
+  const std::string after = db.NowText();
 
   const std::string adt = db.One("select NzpAdt from Kvn591Nzp where NzpAkz=4");
   EXPECT_LE(before, adt);
@@ -622,13 +641,16 @@ TEST_F(DbstdNzpTest, UpdateStampsTheRowWithTheDatabaseTime) {
   EXPECT_EQ(db.One("select NzpAus||'|'||NzpAan||'|'||NzpVfh||'|'||NzpNfh||'|'||NzpAak||'|'||"
                    "NzpMrk from Kvn591Nzp where NzpAkz=4"),
             "BATCH|42|43|44|1|10");
-  EXPECT_EQ(db.One("select group_concat(NzpAdt||NzpAus||NzpAan) from Kvn591Nzp where NzpAkz<>4"),
+  EXPECT_EQ(db.One("select " + db.GroupConcat("NzpAdt||NzpAus||NzpAan") +
+                   " from Kvn591Nzp where NzpAkz<>4"),
             others);
 }
 
-TEST_F(DbstdNzpTest, UpdateThatReachesNoRowAnswersNoDataAndChangesNothing) {
-  const std::string table = "select group_concat(NzpAkz||NzpGvn||NzpAdt||NzpAus||NzpAan, ';') "
-                            "from Kvn591Nzp";
+TEST_P(DbstdNzpTest, UpdateThatReachesNoRowAnswersNoDataAndChangesNothing) {
+  const std::string table =
+      "select " +
+      db.GroupConcat("CAST(NzpAkz AS text)||CAST(NzpGvn AS text)||NzpAdt||NzpAus||NzpAan", ";") +
+      " from Kvn591Nzp";
   const std::string all = db.One(table);
 
   // The row begins at 08:00: the read finds it, the update by day does not.
@@ -636,7 +658,7 @@ TEST_F(DbstdNzpTest, UpdateThatReachesNoRowAnswersNoDataAndChangesNothing) {
   std::memset(&r, 0, sizeof r);
   r.NzpAkz = 9;
   ASSERT_EQ(db::Nzp_PKeyRead(&r), rt::kOk);
-  EXPECT_EQ(r.NzpGvn, Day("-1 day"));
+  EXPECT_EQ(r.NzpGvn, Day(-1));
   Set(r.NzpAus, "BATCH");
   EXPECT_EQ(db::Nzp_PKeyUpd(&r), rt::kNoData);
   EXPECT_EQ(db.One(table), all);
