@@ -162,6 +162,18 @@ class Translator {
     return (dialect_ == Dialect::kSqlite ? "?" : "$") + std::to_string(n);
   }
 
+  // `value` when the text d is a real day yyyymmdd, else NULL, as SQLite
+  // reads a text that is no date: no day text makes a statement fail. The
+  // nested CASE keeps the server from computing the day of a text that
+  // failed the pattern, also when it folds constants.
+  static std::string PgIfValidDay(const std::string& d, const std::string& value) {
+    return "(case when " + d +
+           " ~ '^[0-9]{4}(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])$' and substr(" + d +
+           ",1,4)<>'0000' then (case when to_char(make_date(substr(" + d +
+           ",1,4)::integer,substr(" + d + ",5,2)::integer,1)+(substr(" + d +
+           ",7,2)::integer-1),'YYYYMMDD')=" + d + " then " + value + " end) end)";
+  }
+
   // The value of a day text as the first stored value of that day. A text that
   // is not eight digits gives no bound at all, so the rows stay the same.
   std::string DayIso(const std::string& p) {
@@ -237,9 +249,16 @@ class Translator {
           } else if (toks[f].text == "'yyyymmddHH24MISS'") {
             // The day plus the time of day: no time zone takes part, so no
             // instant moves across a change of daylight saving time.
-            out += "(to_date(substr(" + p + "::text,1,8),'yyyymmdd')+substr(" + p +
-                   "::text,9,6)::time)";
+            const std::string t = p + "::text";
+            out += PgIfValidDay("substr(" + t + ",1,8)",
+                                "(case when " + t +
+                                    " ~ '^[0-9]{8}([01][0-9]|2[0-3])[0-5][0-9][0-5][0-9]$' then "
+                                    "to_date(substr(" + t + ",1,8),'yyyymmdd')+substr(" + t +
+                                    ",9,6)::time end)");
             if (addDays) out += "+" + dayParam + "::integer*interval '1 day'";
+          } else if (toks[f].text == "'yyyymmdd'") {
+            out += PgIfValidDay(p + "::text", "TO_DATE(" + p + ",'yyyymmdd')");
+            if (addDays) out += "+" + dayParam + "::integer";
           } else {
             out += "TO_DATE(" + p + "," + toks[f].text + ")";
             if (addDays) out += "+" + dayParam + "::integer";

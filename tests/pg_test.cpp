@@ -152,13 +152,10 @@ TEST_F(PgTest, AFailingStatementIsUndoneAloneInEveryStateOfTheTransaction) {
   const rt::Statement noColumn{"T_NoCol", "select AplNix into :b0:b1  from Kvn531Apl where AplApl=:b0"};
   const rt::Statement noSchema{"T_NoSchema", "select count(*)  into :b0  from KvNone.Kvn133Bak"};
   const rt::Statement byNumber{"T_Num", "select AplApl into :b0:b1  from Kvn531Apl where AplSts=:b0"};
-  const rt::Statement badDay{"T_Day",
-                             "select count(*)  into :b0  from KvSystem.Kvn133Bak where "
-                             "BakDtm=TO_DATE(:b1,'yyyymmdd')"};
   const rt::Statement twoRows{"T_Two", "select AplApl into :b0:b1  from Kvn531Apl where AplApg=:b0"};
   const rt::Statement nullKey{"T_Null", "insert into Kvn531Apl (AplApl) values (NULL)"};
   const rt::Statement longKey{"T_Num2", "insert into Kvn531Apl (AplApl,AplSts) values ('9',:b0)"};
-  char arg[16], out[16];
+  char arg[32], out[16];
   struct Failure {
     const char* what;
     int status;
@@ -175,11 +172,10 @@ TEST_F(PgTest, AFailingStatementIsUndoneAloneInEveryStateOfTheTransaction) {
          std::strcpy(arg, "abc");
          return rt::SelectOne(byNumber, {{rt::Text(arg)}}, {{rt::Text(out)}});
        }},
-      {"day out of range", -1847,
+      {"number out of range", -1438,
        [&] {
-         std::strcpy(arg, "20041399");
-         std::int32_t n;
-         return rt::SelectOne(badDay, {{rt::Text(arg)}}, {{rt::Int32(&n)}});
+         std::strcpy(arg, "99999999999999999999");
+         return rt::Execute(longKey, {{rt::Text(arg)}});
        }},
       {"two rows", rt::kTooManyRows,
        [&] {
@@ -273,6 +269,33 @@ TEST_F(PgTest, ALostConnectionAnswersNegativeStatusesAndNoMore) {
   std::int32_t n = 0;
   EXPECT_LT(rt::SelectOne(kCountApl, {}, {{rt::Int32(&n)}}), 0);
   EXPECT_LT(rt::Execute(rt::kCommitWork), 0);
+}
+
+// Day and timestamp texts that name no instant read as no date, as SQLite
+// reads them, instead of failing the statement; real ones keep their time.
+TEST_F(PgTest, TextsThatAreNoDateReadAsNoDate) {
+  const rt::Statement day{"T_Day", "select TO_CHAR(TO_DATE(:b0,'yyyymmdd'),'yyyymmddHH24MISS') into :b1:b2  from Kvn531Apl where AplApl='1'"};
+  const rt::Statement stamp{"T_Stamp", "select TO_CHAR(TO_DATE(:b0,'yyyymmddHH24MISS'),'yyyymmddHH24MISS') into :b1:b2  from Kvn531Apl where AplApl='1'"};
+  struct Case {
+    const rt::Statement* st;
+    const char* text;
+    const char* read;  // "" for no date
+  } cases[] = {
+      {&day, "20240229", "20240229000000"},  {&day, "20230229", ""},  {&day, "20240231", ""},
+      {&day, "20241301", ""},                {&day, "20240100", ""},  {&day, "00000101", ""},
+      {&day, "2024010", ""},                 {&day, " 2024010", ""},  {&day, "abcdefgh", ""},
+      {&day, "", ""},
+      {&stamp, "20240105235959", "20240105235959"},
+      {&stamp, "20240105240000", ""},        {&stamp, "20240105 60000", ""},
+      {&stamp, " 2024010060000", ""},        {&stamp, "20240231060000", ""},
+      {&stamp, "20240100600", ""},           {&stamp, "", ""},
+  };
+  for (const Case& c : cases) {
+    char in[16], got[16] = "x";
+    pelvaro::CopyText(in, c.text);
+    EXPECT_EQ(rt::SelectOne(*c.st, {{rt::Text(in)}}, {{rt::Text(got)}}), rt::kOk) << c.text;
+    EXPECT_STREQ(got, c.read) << c.text;
+  }
 }
 
 // ---------------------------------------------------------------------------
