@@ -22,6 +22,7 @@
 #include "db/PgBackend.h"
 #include "db/Runtime.h"
 #include "db/Schema.h"
+#include "db/SqliteBackend.h"
 
 namespace testdb {
 
@@ -140,6 +141,13 @@ class Db {
     int status = rt::OpenPgBackend(conninfo_, s.user, s.password, &b);
     if (status == rt::kOk) rt::Install(std::move(b));
     return status;
+  }
+
+  // A second runtime backend on this database, not installed.
+  int OpenBackend(std::unique_ptr<rt::Backend>* out) {
+    if (!pg()) return rt::OpenSqliteBackend(path_, out);
+    const PgServer& s = PgServer::Get();
+    return rt::OpenPgBackend(conninfo_, s.user, s.password, out);
   }
 
   // Runs SQL on the raw connection; fails the test on error.
