@@ -53,6 +53,13 @@ class Lane {
     e2e::Site::WriteConfig(ConfigPath(), "../../../../" + db_);
   }
   const std::string& root() const { return root_; }
+  // The same site with console files of its own, for runs at once.
+  Lane Alias(const std::string& tag) const {
+    Lane other = *this;
+    other.console_ = "console/" + tag;
+    std::filesystem::create_directories(root_ + "/" + other.console_);
+    return other;
+  }
   std::string DbPath() const { return root_ + "/" + db_; }
   std::string WorkDir() const { return root_ + "/site/bin/batch/run"; }
   std::string ConfigPath() const { return root_ + "/files/korvane.ini"; }
@@ -94,8 +101,8 @@ class Lane {
     for (auto& e : envText) envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    const std::string outPath = root_ + "/console/stdout";
-    const std::string errPath = root_ + "/console/stderr";
+    const std::string outPath = root_ + "/" + console_ + "/stdout";
+    const std::string errPath = root_ + "/" + console_ + "/stderr";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -138,6 +145,7 @@ class Lane {
 
  private:
   std::string root_, db_;
+  std::string console_ = "console";
 };
 
 // Exit status 0, silent console, within the watchdog's time.
@@ -266,6 +274,26 @@ inline Texts SplitEntries(const std::string& log) {
     if (next == std::string::npos) next = log.size();
     out.push_back(log.substr(pos, next - pos));
     pos = next;
+  }
+  return out;
+}
+
+inline const std::string kGapText = "Nza_PKeyIns(Dummy-Satz)";
+inline const std::string kClosingText = "Nza_PKeyIns(NZA-Dummy-Abschluss)";
+
+// An entry of an insert refused for its key (status -1).
+inline bool IsInsertRefusal(const std::string& entry) {
+  return entry == e2e::Entry(kGapText, "Nza_PKeyIns", -1) ||
+         entry == e2e::Entry("Nza_PKeyIns", "Nza_PKeyIns()", -1) ||
+         entry == e2e::Entry(kClosingText, "Nza_PKeyIns", -1);
+}
+
+// The log on one line, for a failure message.
+inline std::string Printable(const std::string& log) {
+  std::string out;
+  for (char c : log) {
+    if (c == '\r') continue;
+    out += c == '\n' ? std::string(" / ") : c == '\xFE' ? std::string("<FE>") : std::string(1, c);
   }
   return out;
 }

@@ -30,6 +30,10 @@ namespace {
 using e2e::Entry;
 using rel::Lane;
 using rel::Outcome;
+using rel::IsInsertRefusal;
+using rel::kClosingText;
+using rel::kGapText;
+using rel::Printable;
 using rel::Texts;
 
 void SweepPlant(e2e::Site& s) {
@@ -196,15 +200,6 @@ struct Want {
   bool refusalsOnly = false; // or: any number of refused inserts (status -1)
 };
 
-const std::string kGapText = "Nza_PKeyIns(Dummy-Satz)";
-const std::string kClosingText = "Nza_PKeyIns(NZA-Dummy-Abschluss)";
-
-bool IsInsertRefusal(const std::string& entry) {
-  return entry == Entry(kGapText, "Nza_PKeyIns", -1) ||
-         entry == Entry("Nza_PKeyIns", "Nza_PKeyIns()", -1) ||
-         entry == Entry(kClosingText, "Nza_PKeyIns", -1);
-}
-
 // Position of statement n among the statements of its cursor: the first
 // statement of the name opens it, the last closes it, the others fetch.
 enum class CursorStep { kOpen, kFetch, kClose };
@@ -258,15 +253,6 @@ Want Expected(const Trace& t, long n) {
     w.oneOf = {""};
   }
   return w;
-}
-
-std::string Printable(const std::string& log) {
-  std::string out;
-  for (char c : log) {
-    if (c == '\r') continue;
-    out += c == '\n' ? std::string(" / ") : c == '\xFE' ? std::string("<FE>") : std::string(1, c);
-  }
-  return out;
 }
 
 std::string CheckLog(const Want& w, const std::string& log) {
