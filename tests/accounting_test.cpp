@@ -18,9 +18,10 @@ struct Figures {
   double bza, nza, uza, pza, pzu;
 };
 
-class AccountingTest : public ::testing::Test {
+class AccountingTest : public ::testing::TestWithParam<testdb::Backend> {
  protected:
   void SetUp() override {
+    TESTDB_SKIP_UNLESS_AVAILABLE(plant);
     plant.Calendar("20040301", "20040310");
     ASSERT_EQ(plant.Connect(), 0);
     pelvaro::ForgetBreaks();  // rows read from another test's database
@@ -51,8 +52,12 @@ class AccountingTest : public ::testing::Test {
     return s;
   }
 
-  testdb::Plant plant;
+  testdb::Plant plant{GetParam()};
 };
+
+INSTANTIATE_TEST_SUITE_P(Backends, AccountingTest,
+                         ::testing::Values(testdb::Backend::kSqlite, testdb::Backend::kPostgres),
+                         testdb::BackendParamName());
 
 void ExpectFigures(const Figures& got, const Figures& want, const std::string& what) {
   EXPECT_DOUBLE_EQ(got.bza, want.bza) << what << " NzaBzA";
@@ -72,7 +77,7 @@ TEST(MinSec, SecondsAreTheDigitsAfterThePoint) {
 }
 
 // The walk of a gap window: the worked cases, with the counts before and after.
-TEST_F(AccountingTest, GapWindowCases) {
+TEST_P(AccountingTest, GapWindowCases) {
   struct Msg {
     const char* ts;
     const char* code;
@@ -122,7 +127,7 @@ TEST_F(AccountingTest, GapWindowCases) {
   }
 }
 
-TEST_F(AccountingTest, GapWindowTouchesOnlyTheFiveFigures) {
+TEST_P(AccountingTest, GapWindowTouchesOnlyTheFiveFigures) {
   plant.Message("4711", "20040301070000", "AB");
   db::Kvn590Nza rec = Window("20040301060000", "20040301140000");
   pelvaro::CopyText(rec.NzaEmo, "LMO00.00");
@@ -137,7 +142,7 @@ TEST_F(AccountingTest, GapWindowTouchesOnlyTheFiveFigures) {
 }
 
 // The shift walk: breaks split the figures; where it differs from the gap walk.
-TEST_F(AccountingTest, ShiftWindowCases) {
+TEST_P(AccountingTest, ShiftWindowCases) {
   plant.Shift("M1", "Early", 360, 840);
   plant.Break("P1", "B1", 540, 570);
   struct Msg {
@@ -175,7 +180,7 @@ TEST_F(AccountingTest, ShiftWindowCases) {
   }
 }
 
-TEST_F(AccountingTest, ShiftWindowAfterTheEvaluationTimeKeepsThePresetButMovesTheCounts) {
+TEST_P(AccountingTest, ShiftWindowAfterTheEvaluationTimeKeepsThePresetButMovesTheCounts) {
   plant.Message("4711", "20040302070000", "AB");
   SetEvalTime("20040302050000");
   db::Kvn590Nza rec = Window("20040302060000", "20040302140000");
@@ -187,7 +192,7 @@ TEST_F(AccountingTest, ShiftWindowAfterTheEvaluationTimeKeepsThePresetButMovesTh
   EXPECT_EQ(run, 1);
 }
 
-TEST_F(AccountingTest, NightShiftBreaksArePlacedAcrossMidnight) {
+TEST_P(AccountingTest, NightShiftBreaksArePlacedAcrossMidnight) {
   plant.Shift("N1", "Night", 1320, 360, 0, "PN");
   plant.Break("PN", "N1", 1425, 15);   // 23:45 to 00:15
   plant.Break("PN", "N2", 120, 150);   // 02:00 to 02:30
@@ -209,7 +214,7 @@ struct BreakCase {
   int want;
 };
 
-TEST_F(AccountingTest, BreakOverlapTable) {
+TEST_P(AccountingTest, BreakOverlapTable) {
   plant.Shift("M1", "Early", 360, 840);
   plant.Break("P1", "B1", 540, 570);  // 09:00 to 09:30
   const BreakCase cases[] = {
@@ -227,7 +232,7 @@ TEST_F(AccountingTest, BreakOverlapTable) {
 
 // Mended: another shift's break over midnight belongs to the night, and a
 // break model shared by several shifts counts each break once.
-TEST_F(AccountingTest, BreaksOfOtherShiftsAreNotCountedInTheDay) {
+TEST_P(AccountingTest, BreaksOfOtherShiftsAreNotCountedInTheDay) {
   plant.Shift("M3", "Early", 360, 840, 0, "PE");
   plant.Shift("M3", "Late", 840, 1320, 0, "PL");
   plant.Shift("M3", "Night", 1320, 360, 0, "PN");
@@ -248,7 +253,7 @@ TEST_F(AccountingTest, BreaksOfOtherShiftsAreNotCountedInTheDay) {
   EXPECT_EQ(pelvaro::BreakSecondsBetween(night, "20040302220000", "20040303060000", "20040302"), 1800);
 }
 
-TEST_F(AccountingTest, SharedBreakModelCountsEachBreakOnce) {
+TEST_P(AccountingTest, SharedBreakModelCountsEachBreakOnce) {
   plant.Shift("M4", "Early", 360, 840, 0, "PS");
   plant.Shift("M4", "Late", 840, 1320, 0, "PS");
   plant.Shift("M4", "Night", 1320, 360, 0, "PS");
@@ -261,7 +266,7 @@ TEST_F(AccountingTest, SharedBreakModelCountsEachBreakOnce) {
   EXPECT_EQ(pelvaro::BreakSecondsBetween(early, "20040302070000", "20040302130000", "20040302"), 1800);
 }
 
-TEST_F(AccountingTest, UnplacedBreakOfANightShiftIsLeftOut) {
+TEST_P(AccountingTest, UnplacedBreakOfANightShiftIsLeftOut) {
   plant.Shift("N1", "Night", 1320, 360, 0, "PN");
   plant.Break("PN", "D1", 720, 750);  // 12:00 to 12:30, outside the night shift
   db::Kvn533Emo night{};
@@ -272,7 +277,7 @@ TEST_F(AccountingTest, UnplacedBreakOfANightShiftIsLeftOut) {
   EXPECT_EQ(pelvaro::BreakSecondsBetween(night, "20040302000000", "20040304000000", "20040302"), 0);
 }
 
-TEST_F(AccountingTest, NoBreakRowsGiveTheGapFiguresOnTheShift) {
+TEST_P(AccountingTest, NoBreakRowsGiveTheGapFiguresOnTheShift) {
   plant.Shift("M1", "Early", 360, 840);
   plant.Message("4711", "20040302070000", "AB");
   plant.Message("4711", "20040302090000", "AU");

@@ -19,9 +19,10 @@ namespace {
 
 using testdb::NzaRow;
 
-class EvaluateTest : public ::testing::Test {
+class EvaluateTest : public ::testing::TestWithParam<testdb::Backend> {
  protected:
   void SetUp() override {
+    TESTDB_SKIP_UNLESS_AVAILABLE(plant);
     plant.Calendar("20040228", "20040320");
     plant.Workplace("4711", "G1");
     logPath = plant.dir() + "/log.txt";
@@ -64,11 +65,15 @@ class EvaluateTest : public ::testing::Test {
     plant.Assign("G1", 1, "M3");
   }
 
-  testdb::Plant plant;
+  testdb::Plant plant{GetParam()};
   std::string logPath;
 };
 
-TEST_F(EvaluateTest, TwoAdjoiningShiftsGiveTwoRecordsAndNoGap) {
+INSTANTIATE_TEST_SUITE_P(Backends, EvaluateTest,
+                         ::testing::Values(testdb::Backend::kSqlite, testdb::Backend::kPostgres),
+                         testdb::BackendParamName());
+
+TEST_P(EvaluateTest, TwoAdjoiningShiftsGiveTwoRecordsAndNoGap) {
   plant.Shift("M2", "Early", 360, 840);
   plant.Shift("M2", "Late", 840, 1320);
   plant.Assign("G1", 1, "M2");
@@ -98,7 +103,7 @@ TEST_F(EvaluateTest, TwoAdjoiningShiftsGiveTwoRecordsAndNoGap) {
   EXPECT_EQ(Log(), "");
 }
 
-TEST_F(EvaluateTest, GapAndClosingRecords) {
+TEST_P(EvaluateTest, GapAndClosingRecords) {
   plant.Shift("M2", "Early", 360, 840);
   plant.Shift("M2", "Late", 840, 1320);
   plant.Assign("G1", 1, "M2");
@@ -137,7 +142,7 @@ TEST_F(EvaluateTest, GapAndClosingRecords) {
   EXPECT_EQ(closing.sol, 0);
 }
 
-TEST_F(EvaluateTest, ShiftLengthsAndEndDays) {
+TEST_P(EvaluateTest, ShiftLengthsAndEndDays) {
   struct Case {
     const char* apl;
     int beg, end, art;
@@ -166,7 +171,7 @@ TEST_F(EvaluateTest, ShiftLengthsAndEndDays) {
   }
 }
 
-TEST_F(EvaluateTest, OwnAssignmentBeforeTheGroups) {
+TEST_P(EvaluateTest, OwnAssignmentBeforeTheGroups) {
   plant.Workplace("4712", "G1");
   plant.Shift("GRP", "Early", 360, 840);
   plant.Shift("OWN", "Early", 420, 900);
@@ -180,7 +185,7 @@ TEST_F(EvaluateTest, OwnAssignmentBeforeTheGroups) {
   EXPECT_EQ(plant.Results("4712")[0].emo, "GRP");
 }
 
-TEST_F(EvaluateTest, CountOpenPositionsUndoesTheMessagesSinceTheDay) {
+TEST_P(EvaluateTest, CountOpenPositionsUndoesTheMessagesSinceTheDay) {
   struct Case {
     const char* name;
     std::vector<std::pair<const char*, const char*>> buffer;  // object type, Map00U
@@ -208,7 +213,7 @@ TEST_F(EvaluateTest, CountOpenPositionsUndoesTheMessagesSinceTheDay) {
   }
 }
 
-TEST_F(EvaluateTest, DateBuffersAndTheDeletedSpan) {
+TEST_P(EvaluateTest, DateBuffersAndTheDeletedSpan) {
   plant.Shift("M2", "Early", 360, 840);
   plant.Assign("G1", 1, "M2");
   // Old records: two in the span, one before, one of another kind.
@@ -218,7 +223,7 @@ TEST_F(EvaluateTest, DateBuffersAndTheDeletedSpan) {
   auto [b, e] = Run("20040304", "20040330", "20040305120000");
   EXPECT_EQ(e, "20040305");  // cut to today
   EXPECT_EQ(b, "20040306");  // one day past the end
-  auto rows = plant.Rows("SELECT strftime('%Y%m%d',NzaDtm), NzaSa, NzaPnr FROM Kvn590Nza ORDER BY 1,2");
+  auto rows = plant.Rows("SELECT " + plant.Day8("NzaDtm") + ", NzaSa, NzaPnr FROM Kvn590Nza ORDER BY 1,2");
   std::vector<std::string> want = {"20040303|12|old", "20040304|12|Early", "20040304|13|old", "20040305|12|Early"};
   EXPECT_EQ(rows, want);
 
@@ -230,7 +235,7 @@ TEST_F(EvaluateTest, DateBuffersAndTheDeletedSpan) {
 
 // Mended: the day's cursor yields the assignment once per shift of its
 // model; each distinct row is evaluated once, so nothing is counted twice.
-TEST_F(EvaluateTest, ThreeShiftModelGivesOneRecordPerShiftPerDay) {
+TEST_P(EvaluateTest, ThreeShiftModelGivesOneRecordPerShiftPerDay) {
   ThreeShiftModel();
   plant.Message("4711", "20040302210000", "AB");
   plant.Message("4711", "20040303100000", "AE");
@@ -251,7 +256,7 @@ TEST_F(EvaluateTest, ThreeShiftModelGivesOneRecordPerShiftPerDay) {
   EXPECT_EQ(Log(), "");
 }
 
-TEST_F(EvaluateTest, FailedInsertsAreReportedAndThePassGoesOn) {
+TEST_P(EvaluateTest, FailedInsertsAreReportedAndThePassGoesOn) {
   plant.Shift("M2", "Early", 360, 840);
   plant.Shift("M2", "Late", 840, 1320);
   plant.Assign("G1", 1, "M2");
@@ -274,7 +279,7 @@ TEST_F(EvaluateTest, FailedInsertsAreReportedAndThePassGoesOn) {
   EXPECT_EQ(count("\xfe"), 6u);
 }
 
-TEST_F(EvaluateTest, MissingNextCalendarDayEndsTheLoopAndIsReported) {
+TEST_P(EvaluateTest, MissingNextCalendarDayEndsTheLoopAndIsReported) {
   plant.Shift("M2", "Early", 360, 840);
   plant.Assign("G1", 1, "M2");
   plant.Message("4711", "20040318230000", "AB");
@@ -301,7 +306,7 @@ TEST_F(EvaluateTest, MissingNextCalendarDayEndsTheLoopAndIsReported) {
   EXPECT_EQ(Log(), "");
 }
 
-TEST_F(EvaluateTest, FirstShiftOnALaterDayAndASpanWithoutShifts) {
+TEST_P(EvaluateTest, FirstShiftOnALaterDayAndASpanWithoutShifts) {
   plant.Calendar("20040306", "20040307", "SO");  // a weekend without shifts
   plant.Shift("M2", "Early", 360, 840);
   plant.Assign("G1", 1, "M2");
