@@ -8,13 +8,14 @@
 # reported as skipped, with the reason.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
 bash scripts/install-deps.sh
 bash scripts/build.sh build
 
 pgdir=""
 stop_cluster() {
   if [ -n "$pgdir" ]; then
-    bash scripts/pg-cluster.sh stop "$pgdir" || true
+    bash "$root/scripts/pg-cluster.sh" stop "$pgdir" || true
     pgdir=""
   fi
 }
@@ -23,7 +24,7 @@ trap 'exit 130' INT TERM
 
 if [ -z "${PELVARO_PG:-}" ]; then
   pgdir=$(mktemp -d /tmp/pvpg.XXXXXX)
-  if exports=$(bash scripts/pg-cluster.sh start "$pgdir"); then
+  if exports=$(bash "$root/scripts/pg-cluster.sh" start "$pgdir"); then
     eval "$exports"
     echo "PostgreSQL test cluster in $pgdir"
   else
