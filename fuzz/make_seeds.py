@@ -4,7 +4,8 @@
 Usage: python3 fuzz/make_seeds.py PELVARO_ADMIN
 PELVARO_ADMIN is a built pelvaro-admin; its encipher command gives the stored
 values of the configuration seeds. Run once when the seeds change; the files
-are kept in the repository.
+are kept in the repository. Inputs found by the fuzzers are added to the
+folders by hand beside these (the script leaves other files alone).
 """
 import os
 import struct
