@@ -88,12 +88,19 @@ class Lane {
       return o;
     }
     // The program itself is the process (no faketime wrapper that would
-    // catch its signals); libfaketime freezes its clock.
+    // catch its signals); libfaketime freezes its clock. Behind a prefix (a
+    // change of user) the clock library is loaded for the program alone.
+    const Texts clockEnv = {std::string("LD_PRELOAD=") + kLibFaketime, "FAKETIME=" + clock};
     Texts argvText = prefix;
+    Texts envText = {"TZ=UTC", "PATH=/usr/bin:/bin:/usr/sbin:/sbin"};
+    if (prefix.empty()) {
+      envText.insert(envText.end(), clockEnv.begin(), clockEnv.end());
+    } else {
+      argvText.push_back("/usr/bin/env");
+      argvText.insert(argvText.end(), clockEnv.begin(), clockEnv.end());
+    }
     argvText.push_back(e2e::kProgram);
     argvText.insert(argvText.end(), args.begin(), args.end());
-    Texts envText = {"TZ=UTC", "PATH=/usr/bin:/bin:/usr/sbin:/sbin",
-                     std::string("LD_PRELOAD=") + kLibFaketime, "FAKETIME=" + clock};
     envText.insert(envText.end(), env.begin(), env.end());
     std::vector<char*> argv, envp;
     for (auto& a : argvText) argv.push_back(a.data());
