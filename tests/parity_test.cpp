@@ -189,25 +189,33 @@ class Site {
                     "NzpMrk, " + db_.Day8("NzpAdt") + ", NzpAus FROM Kvn591Nzp ORDER BY NzpAkz, NzpGvn");
   }
 
- private:
-  void WriteConfig() {
+ public:
+  // The configuration file; a password or net service name other than the
+  // database's when given.
+  void WriteConfig(const std::string& password = "", const std::string& netOverride = "") {
     // A service file names the server's database: the configuration value
     // holds at most 40 characters.
     std::string net = db_.path();
     if (db_.pg()) {
-      std::ofstream out(db_.dir() + "/pg_service.conf");
-      out << "[pelvaro_parity]\n";
-      std::istringstream words(db_.net().substr(3));
-      for (std::string w; words >> w;) out << w << "\n";
+      const std::string services = db_.dir() + "/pg_service.conf";
+      if (::access(services.c_str(), F_OK) != 0) {
+        std::ofstream out(services);
+        out << "[pelvaro_parity]\n";
+        std::istringstream words(db_.net().substr(3));
+        for (std::string w; words >> w;) out << w << "\n";
+      }
       net = "pg:service=pelvaro_parity";
     }
+    if (!netOverride.empty()) net = netOverride;
     const testdb::PgServer& s = testdb::PgServer::Get();
     std::ofstream out(db_.dir() + "/korvane.ini", std::ios::binary);
     out << ";DB;\r\n1;LOGIN;" << pelvaro::EncipherValue(db_.pg() ? s.user : "pelvaro")
-        << "\r\n;DB;\r\n2;PASS;" << pelvaro::EncipherValue(db_.pg() ? s.password : "x")
+        << "\r\n;DB;\r\n2;PASS;"
+        << pelvaro::EncipherValue(!password.empty() ? password : db_.pg() ? s.password : "x")
         << "\r\n;DB;\r\n3;NET8;" << pelvaro::EncipherValue(net) << "\r\n";
   }
 
+ private:
   void PrepareRun(const std::string& name) {
     const std::string dir = db_.dir() + "/" + name;
     ::mkdir(dir.c_str(), 0755);
@@ -263,6 +271,61 @@ TEST(ScaleOut, FourGroupRunsAtOnceLeaveWhatOneRunOverAllWorkplacesLeaves) {
   for (int g = 0; g < kGroups; ++g)
     EXPECT_EQ(parallel.Log("run" + std::to_string(g)), "") << "group run " << g;
   EXPECT_EQ(sequential.Log(), "");
+}
+
+// A run that cannot reach its database, or finds no tables in it, logs the
+// failure and writes nothing else.
+TEST(PgRun, WrongPasswordStoppedServerAndMissingTablesAreLoggedAndNothingIsWritten) {
+  Site site(Backend::kPostgres);
+  if (!site.db().available()) GTEST_SKIP() << site.db().why();
+  ASSERT_FALSE(HasFatalFailure());
+  const testdb::PgServer& server = testdb::PgServer::Get();
+
+  // A database of the server without the tables.
+  const std::string bare = "pv_bare_" + std::to_string(::getpid());
+  PGconn* admin = server.ConnectTo(server.conninfo);
+  PQclear(PQexec(admin, ("CREATE DATABASE " + bare + " TEMPLATE template0").c_str()));
+  {
+    std::ofstream out(site.db().dir() + "/pg_service.conf", std::ios::app);
+    out << "[pelvaro_bare]\n";
+    std::istringstream words(server.WithDatabase(bare));
+    for (std::string w; words >> w;) out << w << "\n";
+  }
+  struct Case {
+    const char* what;
+    std::string password, net;
+    const char* logged;
+  } cases[] = {
+      {"wrong password", "wrong", "", "ErrorCode__: -1017"},
+      {"stopped server", "", "pg:host=/tmp/pelvaro-stopped dbname=x", "ErrorCode__: -12541"},
+      {"no tables", "", "pg:service=pelvaro_bare", "ErrorCode__: -942"},
+  };
+  const std::vector<std::string> args = {"QUORVELT", "APL", "0000000000", site.summary().firstDay,
+                                         "00000000"};
+  const auto stamp = site.Stamp();
+  const auto markers = site.Markers();
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    site.WriteConfig(c.password, c.net);
+    const std::string run = "fail" + std::to_string(n++);
+    site.Run(args, run);
+    const std::string log = site.Log(run);
+    EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+    const bool connectFails = c.net.empty() || c.net.find("stopped") != std::string::npos;
+    EXPECT_EQ(log.find("Fehlerhafter Connect mit der DB") != std::string::npos, connectFails) << log;
+    EXPECT_EQ(log.find(server.password), std::string::npos) << "password in the log";
+    EXPECT_EQ(site.Records(), std::vector<std::string>{});
+    EXPECT_EQ(site.Stamp(), stamp);
+    EXPECT_EQ(site.Markers(), markers);
+  }
+  PGconn* conn = server.ConnectTo(server.WithDatabase(bare));
+  PGresult* r = PQexec(conn, "SELECT count(*) FROM pg_tables WHERE schemaname NOT IN ('pg_catalog', 'information_schema')");
+  EXPECT_STREQ(PQgetvalue(r, 0, 0), "0");
+  PQclear(r);
+  PQfinish(conn);
+  PQclear(PQexec(admin, ("DROP DATABASE " + bare + " WITH (FORCE)").c_str()));
+  PQfinish(admin);
 }
 
 }  // namespace
