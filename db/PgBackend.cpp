@@ -252,11 +252,13 @@ class PgBackend : public Backend {
   }
 
   // Session settings every connection works with: ISO dates, exact floats,
-  // and the schema KvSystem in the search path, for the statements that name
-  // its tables without it.
+  // texts in the program's single-byte character set (a text n holds n - 1
+  // characters, whatever the database's encoding), and the schema KvSystem in
+  // the search path, for the statements that name its tables without it.
   int Setup() {
     Result r(PQexec(conn_,
                     "SET DateStyle TO ISO; SET extra_float_digits TO 1; "
+                    "SET client_encoding TO 'WIN1252'; "
                     "SELECT set_config('search_path', current_setting('search_path') || "
                     "', kvsystem', false)"));
     return r.Ok() ? kOk : StatusOf(r.get());

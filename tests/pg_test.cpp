@@ -298,6 +298,23 @@ TEST_F(PgTest, TextsThatAreNoDateReadAsNoDate) {
   }
 }
 
+// The program's texts are single-byte (Windows-1252): the server's UTF-8
+// reaches the buffers one byte per character, and goes back the same way.
+TEST_F(PgTest, TextsTravelOneBytePerCharacter) {
+  db.Exec("update Kvn531Apl set AplBez = 'Dr\u00e4hbank f\u00fcr \u20ac' where AplApl = '1'");
+  const rt::Statement read{"T_Bez", "select AplBez into :b0:b1  from Kvn531Apl where AplApl=:b2"};
+  char apl[11] = "1", bez[8] = "";
+  ASSERT_EQ(rt::SelectOne(read, {{rt::Text(apl)}}, {{rt::Text(bez)}}), rt::kOk);
+  EXPECT_STREQ(bez, "Dr\xe4hban");  // cut to 7 characters, one byte each
+  char wide[31] = "";
+  ASSERT_EQ(rt::SelectOne(read, {{rt::Text(apl)}}, {{rt::Text(wide)}}), rt::kOk);
+  EXPECT_STREQ(wide, "Dr\xe4hbank f\xfcr \x80");
+  char key[11] = "\xfc" "1", group[11] = "G\xe4";
+  ASSERT_EQ(Insert(key, group), rt::kOk);
+  ASSERT_EQ(rt::Execute(rt::kCommitWork), rt::kOk);
+  EXPECT_EQ(db.One("select AplApg from Kvn531Apl where AplApl = U&'\\00FC1'"), "G\xc3\xa4");
+}
+
 // ---------------------------------------------------------------------------
 // Index ranges of the message windows
 
