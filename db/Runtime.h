@@ -28,6 +28,7 @@ constexpr int kNoSuchTable = -942;
 constexpr int kNotNull = -1400;
 constexpr int kTooManyRows = -1422;
 constexpr int kInvalidNumber = -1722;
+constexpr int kDateFormat = -1861;  // a date text that does not match its format
 constexpr int kValueTooLarge = -12899;
 constexpr int kConnectStringTooLong = -12154;
 constexpr int kOtherError = -20000;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "db/Translate.h"
 
@@ -20,10 +21,15 @@ namespace rt {
 //   SQLITE_BUSY, SQLITE_LOCKED              -54     resource busy
 //   "no such table"                         -942    table or view does not exist
 //   "no such column"                        -904    invalid identifier
+//   a date text that names no instant       -1861   literal does not match format string
 //   SQLITE_TOOBIG                           -12899  value too large
 //   SQLITE_CANTOPEN (connect)               -(20000 + 14)
 //   SQLITE_NOTADB (connect)                 -(20000 + 26)
 //   anything else                           -(20000 + primary code)
+namespace {
+constexpr const char* kDateFormatMessage = "literal does not match format string";
+}  // namespace
+
 int SqliteStatus(int code, const char* message) {
   if (code == SQLITE_OK || code == SQLITE_DONE || code == SQLITE_ROW) return kOk;
   switch (code) {
@@ -41,6 +47,7 @@ int SqliteStatus(int code, const char* message) {
   if (primary == SQLITE_ERROR && message) {
     if (std::strstr(message, "no such table")) return kNoSuchTable;
     if (std::strstr(message, "no such column")) return kInvalidIdentifier;
+    if (std::strstr(message, kDateFormatMessage)) return kDateFormat;
   }
   return kOtherError - primary;
 }
@@ -48,6 +55,50 @@ int SqliteStatus(int code, const char* message) {
 namespace {
 
 constexpr int kBusyTimeoutMs = 60000;
+
+bool Digits(const unsigned char* s, int from, int n) {
+  for (int i = from; i < from + n; ++i)
+    if (s[i] < '0' || s[i] > '9') return false;
+  return true;
+}
+
+int Number(const unsigned char* s, int from, int n) {
+  int v = 0;
+  for (int i = from; i < from + n; ++i) v = v * 10 + (s[i] - '0');
+  return v;
+}
+
+// pelvaro_to_date(text, 'yyyymmdd' | 'yyyymmddHH24MISS'): the stored form
+// 'YYYY-MM-DD HH:MM:SS' of a date text. An empty text or NULL is no date; a
+// text that names no instant fails the statement.
+void ToDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const unsigned char* s = sqlite3_value_text(argv[0]);
+  const unsigned char* fmt = sqlite3_value_text(argv[1]);
+  const int n = sqlite3_value_bytes(argv[0]);
+  if (!s || n == 0) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const bool withTime = fmt && std::strcmp(reinterpret_cast<const char*>(fmt), "yyyymmdd") != 0;
+  const int want = withTime ? 14 : 8;
+  bool ok = n == want && Digits(s, 0, want);
+  if (ok) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int y = Number(s, 0, 4), m = Number(s, 4, 2), d = Number(s, 6, 2);
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    ok = y >= 1 && m >= 1 && m <= 12 && d >= 1 && d <= kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+    if (ok && withTime) ok = Number(s, 8, 2) < 24 && Number(s, 10, 2) < 60 && Number(s, 12, 2) < 60;
+  }
+  if (!ok) {
+    sqlite3_result_error(ctx, kDateFormatMessage, -1);
+    return;
+  }
+  char out[20] = "0000-00-00 00:00:00";
+  // Where each digit of the text stands in the stored form.
+  static constexpr int kAt[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+  for (int i = 0; i < want; ++i) out[kAt[i]] = static_cast<char>(s[i]);
+  sqlite3_result_text(ctx, out, 19, SQLITE_TRANSIENT);
+}
 
 class SqliteBackend : public Backend {
  public:
@@ -96,14 +147,7 @@ class SqliteBackend : public Backend {
     status = rc == SQLITE_DONE ? kOk : SqliteStatus(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
     *changes = status == kOk ? sqlite3_changes(db_) : 0;
     sqlite3_reset(h);
-    if (began) outerSavepoint_ = NameAfter(st.text, "savepoint ");
-    // Rolled back to the savepoint that opened the transaction: nothing is
-    // pending, so the transaction ends and its write lock goes back.
-    if (StartsWith(st.text, "rollback") && !sqlite3_get_autocommit(db_) &&
-        NameAfter(st.text, "to ") == outerSavepoint_) {
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    if (sqlite3_get_autocommit(db_)) outerSavepoint_.clear();
+    TrackSavepoints(st.text, status, began);
     return status;
   }
 
@@ -200,12 +244,42 @@ class SqliteBackend : public Backend {
     return kOk;
   }
 
+  // Keeps the savepoints of the open transaction, outermost first. Rolled
+  // back to the savepoint that opened the transaction, nothing is pending, so
+  // the transaction ends and its write lock goes back. A rollback to a nested
+  // savepoint of the same name (after a failed commit) keeps what lies before.
+  void TrackSavepoints(const char* text, int status, bool began) {
+    if (status == kOk && StartsWith(text, "savepoint ")) {
+      if (began) savepoints_.clear();
+      savepoints_.push_back(NameAfter(text, "savepoint "));
+      opened_ = opened_ || began;
+    } else if (status == kOk && StartsWith(text, "rollback")) {
+      const std::string name = NameAfter(text, "to ");
+      for (std::size_t k = savepoints_.size(); k-- > 0;) {
+        if (savepoints_[k] != name) continue;
+        savepoints_.resize(k + 1);
+        if (k == 0 && opened_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        break;
+      }
+    }
+    if (sqlite3_get_autocommit(db_)) {
+      savepoints_.clear();
+      opened_ = false;
+    }
+  }
+
   sqlite3* db_;
-  std::string outerSavepoint_;  // the savepoint that began the open transaction
+  std::vector<std::string> savepoints_;  // of the open transaction, outermost first
+  bool opened_ = false;                   // the transaction was begun for the outermost
   std::unordered_map<const char*, Prepared> cache_;
 };
 
 }  // namespace
+
+void RegisterSqliteFunctions(sqlite3* db) {
+  sqlite3_create_function_v2(db, "pelvaro_to_date", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                             ToDate, nullptr, nullptr, nullptr);
+}
 
 int OpenSqliteBackend(const std::string& path, std::unique_ptr<Backend>* out) {
   // An empty name would open a private temporary database: a missing
@@ -218,6 +292,7 @@ int OpenSqliteBackend(const std::string& path, std::unique_ptr<Backend>* out) {
     return kOtherError - (rc & 0xff);
   }
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  RegisterSqliteFunctions(db);
   // WAL with synchronous=NORMAL: every commit is ordered and atomic; a crash
   // can lose only the latest commits, which a rerun rebuilds.
   rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,

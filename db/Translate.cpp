@@ -162,16 +162,26 @@ class Translator {
     return (dialect_ == Dialect::kSqlite ? "?" : "$") + std::to_string(n);
   }
 
-  // `value` when the text d is a real day yyyymmdd, else NULL, as SQLite
-  // reads a text that is no date: no day text makes a statement fail. The
-  // nested CASE keeps the server from computing the day of a text that
+  // The instant of the text t (yyyymmdd, or yyyymmddHHMMSS with `withTime`):
+  // an empty text is no date; a text that names no instant fails the
+  // statement with invalid_datetime_format, as TO_DATE fails on the site's
+  // database (the server's own to_date would read some of them leniently).
+  // The nested CASE keeps the server from computing the day of a text that
   // failed the pattern, also when it folds constants.
-  static std::string PgIfValidDay(const std::string& d, const std::string& value) {
-    return "(case when " + d +
-           " ~ '^[0-9]{4}(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])$' and substr(" + d +
-           ",1,4)<>'0000' then (case when to_char(make_date(substr(" + d +
-           ",1,4)::integer,substr(" + d + ",5,2)::integer,1)+(substr(" + d +
-           ",7,2)::integer-1),'YYYYMMDD')=" + d + " then " + value + " end) end)";
+  static std::string PgToDate(const std::string& t, bool withTime) {
+    const std::string d = withTime ? "substr(" + t + ",1,8)" : t;
+    const std::string type = withTime ? "timestamp" : "date";
+    const std::string fail = "('no date '||" + t + ")::" + type;
+    const std::string value =
+        withTime ? "to_date(" + d + ",'yyyymmdd')+substr(" + t + ",9,6)::time"
+                 : "to_date(" + d + ",'yyyymmdd')";
+    return "(case when " + t + "='' then NULL::" + type + " when " + t +
+           " ~ '^[0-9]{4}(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])" +
+           (withTime ? "([01][0-9]|2[0-3])[0-5][0-9][0-5][0-9]" : "") + "$' and substr(" + t +
+           ",1,4)<>'0000' then (case when to_char(make_date(substr(" + t +
+           ",1,4)::integer,substr(" + t + ",5,2)::integer,1)+(substr(" + t +
+           ",7,2)::integer-1),'YYYYMMDD')=" + d + " then " + value + " else " + fail +
+           " end) else " + fail + " end)";
   }
 
   // The value of a day text as the first stored value of that day. A text that
@@ -241,23 +251,18 @@ class Translator {
           bool addDays = w.At(days) && IsPunct(toks[plus], '+') && toks[days].kind == Token::kParam;
           std::string dayParam = addDays ? Param(toks[days]) : "";
           if (dialect_ == Dialect::kSqlite) {
-            std::string iso = DayIso(p);
-            if (toks[f].text == "'yyyymmddHH24MISS'")
-              iso += "||' '||substr(" + p + ",9,2)||':'||substr(" + p + ",11,2)||':'||substr(" +
-                     p + ",13,2)";
-            out += "datetime(" + iso + (addDays ? "," + dayParam + "||' days'" : "") + ")";
+            // The backend's own conversion: an empty text is no date, a text
+            // that names no instant fails the statement as it would on the
+            // site's database.
+            std::string date = "pelvaro_to_date(" + p + "," + toks[f].text + ")";
+            out += addDays ? "datetime(" + date + "," + dayParam + "||' days')" : date;
           } else if (toks[f].text == "'yyyymmddHH24MISS'") {
             // The day plus the time of day: no time zone takes part, so no
             // instant moves across a change of daylight saving time.
-            const std::string t = p + "::text";
-            out += PgIfValidDay("substr(" + t + ",1,8)",
-                                "(case when " + t +
-                                    " ~ '^[0-9]{8}([01][0-9]|2[0-3])[0-5][0-9][0-5][0-9]$' then "
-                                    "to_date(substr(" + t + ",1,8),'yyyymmdd')+substr(" + t +
-                                    ",9,6)::time end)");
+            out += PgToDate(p + "::text", true);
             if (addDays) out += "+" + dayParam + "::integer*interval '1 day'";
           } else if (toks[f].text == "'yyyymmdd'") {
-            out += PgIfValidDay(p + "::text", "TO_DATE(" + p + ",'yyyymmdd')");
+            out += PgToDate(p + "::text", false);
             if (addDays) out += "+" + dayParam + "::integer";
           } else {
             out += "TO_DATE(" + p + "," + toks[f].text + ")";

@@ -276,6 +276,7 @@ class Db {
     std::string error;
     EXPECT_TRUE(rt::CreateSqliteDatabase(path_, &error)) << error;
     sqlite3_open(path_.c_str(), &raw_);
+    rt::RegisterSqliteFunctions(raw_);  // the executed statements' own functions
     sqlite3_busy_timeout(raw_, 10000);
   }
 

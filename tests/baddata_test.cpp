@@ -364,7 +364,8 @@ TEST_F(BadDataTest, ForeignRowsGiveADefinedResult) {
          for (const std::string& rec : baseline_)
            if (Fields(rec)[3] == "Spaet") spaet.push_back(rec);
          EXPECT_EQ(r.records, spaet);
-         const std::string refused = rel::Printable(Entry("Nza_PKeyIns", "Nza_PKeyIns()", -1400));
+         const std::string refused =
+             rel::Printable(Entry("Nza_PKeyIns", "Nza_PKeyIns()", rt::kDateFormat));
          EXPECT_EQ(r.log, Texts(4, refused));
        },
        true},

@@ -691,8 +691,9 @@ TEST_P(DbMelTest, NzaInsertTimestampTexts) {
        "2024-01-05 14:00:00"},
       // No end: an empty end text, which stores no date.
       {"20240106", "060000", "", "", "20240106060000", "", ""},
-      // A short end is joined without blanks.
-      {"20240107", "060000", "2024010", "0600", "20240107060000", "20240100600", ""},
+      // A short end is joined without blanks; it names no instant, so the
+      // row is refused like a short begin.
+      {"20240107", "060000", "2024010", "0600", "20240107060000", "20240100600", nullptr},
       // Short begin parts get blanks on their left: no date, so the row is refused.
       {"2024010", "060000", "20240105", "140000", " 2024010060000", "20240105140000", nullptr},
       {"20240105", "60000", "20240105", "140000", "20240105 60000", "20240105140000", nullptr},

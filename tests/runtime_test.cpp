@@ -178,7 +178,7 @@ TEST(Translate, SqliteDialectTable) {
        "where BakDtm=(TO_DATE(:b14,'yyyymmdd')+:b15)",
        nullptr,
        "select strftime('%Y%m%d',BakDtm) ,BakJhr  from Kvn133Bak where "
-       "datetime(BakDtm)=(datetime(substr(?1,1,4)||'-'||substr(?1,5,2)||'-'||substr(?1,7,2),?2||' days'))"},
+       "datetime(BakDtm)=(datetime(pelvaro_to_date(?1,'yyyymmdd'),?2||' days'))"},
       {"select NzpAkz into :b0:b1  from Kvn591Nzp where ((NzpAkz=:b0 and NzpGvn<trunc(sysdate)) and "
        "NzpGbi>trunc(sysdate))",
        nullptr,
