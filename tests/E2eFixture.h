@@ -1,9 +1,15 @@
 // The batch program run as its own process, in a scratch folder laid out as
 // on a site: ROOT/files/korvane.ini with enciphered credentials, the working
-// directory four levels below ROOT with its Msg folder, and the database file
-// (ROOT/test.db) filled through the Plant builder. The clock of the process is
-// frozen with faketime and the time zone fixed, stdin is /dev/null, and the
-// console output is captured.
+// directory four levels below ROOT with its Msg folder, and the database
+// filled through the Plant builder: on SQLite the file ROOT/test.db, on
+// PostgreSQL a database of its own on the test server, named through a libpq
+// service file (ROOT/pg_service.conf) because a configuration value holds at
+// most 40 characters. The clock of the process is frozen with libfaketime and
+// the time zone fixed, stdin is /dev/null, and the console output is captured.
+//
+// The server's clock is not the process's: on PostgreSQL sysdate is the real
+// time. The parameter rows are therefore laid out around the database's today
+// (DbDay), and a stamp's time is checked to lie within the run (StampTime).
 #pragma once
 
 #include <fcntl.h>
@@ -15,6 +21,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -26,7 +34,9 @@
 
 namespace e2e {
 
-inline constexpr const char* kFakeTime = "/usr/bin/faketime";
+// The clock library of the faketime package, preloaded into the program
+// itself: the wrapper's semaphores collide with those that killed runs left.
+inline constexpr const char* kLibFaketime = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
 inline constexpr const char* kProgram = PELVARO_BIN_DIR "/pelvaro";
 
 // The frozen clock of a run, as faketime takes it, and the same moment in the
@@ -36,6 +46,8 @@ inline constexpr const char* kToday = "20040320";
 inline constexpr const char* kLogDate = "20.03.04";
 inline constexpr const char* kLogTime = "10:00:00";
 inline constexpr const char* kDbNow = "2004-03-20 10:00:00";
+// How ParameterRows shows, on PostgreSQL, a time that lies within the last run.
+inline constexpr const char* kDuringTheRun = "<during the run>";
 
 // A run that has not ended by then is killed and reported.
 inline constexpr std::chrono::seconds kRunLimit{120};
@@ -81,20 +93,72 @@ class Site : public testdb::Plant {
   // The database path as the configuration gives it: relative to the working
   // directory.
   static constexpr const char* kRelativeDb = "../../../../test.db";
+  // The service of the site's PostgreSQL database, and one whose database
+  // the server does not have.
+  static constexpr const char* kService = "pelvaro_e2e";
+  static constexpr const char* kMissingService = "pelvaro_e2e_missing";
 
-  Site() {
+  // Without a reachable server a PostgreSQL site is not available (see
+  // TESTDB_SKIP_UNLESS_AVAILABLE) and gets no configuration file.
+  explicit Site(testdb::Backend backend = testdb::Backend::kSqlite) : Plant(backend) {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::create_directories(dir() + "/files", ec);
     fs::create_directories(WorkDir() + "/Msg", ec);
     fs::create_directories(dir() + "/console", ec);
     EXPECT_FALSE(ec) << ec.message();
-    WriteConfig(ConfigPath(), kRelativeDb);
+    if (!available()) return;
+    if (pg()) {
+      WriteServiceFile();
+      today_ = TodayText();
+    } else {
+      today_ = kToday;
+    }
+    Configure(ConfigPath(), Net());
   }
 
   std::string WorkDir() const { return dir() + "/site/bin/batch/run"; }
   std::string ConfigPath() const { return dir() + "/files/korvane.ini"; }
   std::string LogPath() const { return WorkDir() + "/Msg/Pelvaro.Txt"; }
+  std::string ServiceFile() const { return dir() + "/pg_service.conf"; }
+
+  // The net service name of the configuration file: the database file
+  // relative to the working directory, or the service of the database.
+  std::string Net() const { return pg() ? std::string("pg:service=") + kService : kRelativeDb; }
+  // The same database from any working directory.
+  std::string AbsoluteNet() const { return pg() ? Net() : path(); }
+  // A database that is not there.
+  std::string MissingNet() const {
+    return pg() ? std::string("pg:service=") + kMissingService : "../../../../missing.db";
+  }
+
+  // A configuration file naming `net`, with the login of the backend: the
+  // test server's on PostgreSQL.
+  void Configure(const std::string& path, const std::string& net) const {
+    if (!pg()) return WriteConfig(path, net);
+    const testdb::PgServer& s = testdb::PgServer::Get();
+    WriteConfig(path, net, s.user, s.password);
+  }
+
+  // The database's today plus `days`, as 'YYYY-MM-DD': on SQLite the frozen
+  // day of the runs (the program's sysdate), on PostgreSQL the server's day.
+  std::string DbDay(int days) const {
+    using namespace std::chrono;
+    if (today_.size() != 8) return "<no day>";
+    const year_month_day ymd{sys_days{year{std::stoi(today_.substr(0, 4))} /
+                                      std::stoi(today_.substr(4, 2)) /
+                                      std::stoi(today_.substr(6, 2))} +
+                             std::chrono::days{days}};
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", int(ymd.year()), unsigned(ymd.month()),
+                  unsigned(ymd.day()));
+    return buf;
+  }
+
+  // The time a stamp of the last run holds, as ParameterRows shows it: the
+  // frozen clock on SQLite; on PostgreSQL the server's time, shown as
+  // kDuringTheRun when it lies between the start and the end of the run.
+  std::string StampTime() const { return pg() ? kDuringTheRun : kDbNow; }
 
   // A configuration file as a site keeps it: entries of two lines, CR LF line
   // ends, values enciphered.
@@ -112,13 +176,21 @@ class Site : public testdb::Plant {
   // the working directory.
   RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) {
     RunResult r;
-    if (::access(kFakeTime, X_OK) != 0) {
-      r.err = std::string(kFakeTime) + " missing: run scripts/install-deps.sh";
+    if (::access(kLibFaketime, R_OK) != 0) {
+      r.err = std::string(kLibFaketime) + " missing: run scripts/install-deps.sh";
       return r;
     }
-    std::vector<std::string> argvText = {"faketime", "-f", options.clock, kProgram};
+    std::vector<std::string> argvText = {kProgram};
     argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<std::string> envText = {"TZ=UTC", "PATH=/usr/bin:/bin"};
+    std::vector<std::string> envText = {"TZ=UTC", "PATH=/usr/bin:/bin",
+                                        std::string("LD_PRELOAD=") + kLibFaketime,
+                                        "FAKETIME=" + options.clock};
+    if (pg()) {
+      envText.push_back("PGSERVICEFILE=" + ServiceFile());
+      // The server's time zone as this process's sessions see it.
+      if (const char* tz = std::getenv("PGTZ")) envText.push_back(std::string("PGTZ=") + tz);
+      runFrom_ = NowText();
+    }
     envText.insert(envText.end(), options.env.begin(), options.env.end());
     std::vector<char*> argv, envp;
     for (auto& a : argvText) argv.push_back(a.data());
@@ -137,7 +209,7 @@ class Site : public testdb::Plant {
                                      0644);
     posix_spawn_file_actions_addchdir_np(&actions, WorkDir().c_str());
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, kFakeTime, &actions, nullptr, argv.data(), envp.data());
+    int rc = posix_spawn(&pid, kProgram, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
       r.err = "posix_spawn failed: " + std::to_string(rc);
@@ -164,6 +236,7 @@ class Site : public testdb::Plant {
     }
     r.exited = WIFEXITED(status);
     r.exitStatus = r.exited ? WEXITSTATUS(status) : -1;
+    if (pg()) runTo_ = NowText();
     r.out = ReadAll(outPath);
     r.err = ReadAll(errPath);
     return r;
@@ -183,7 +256,7 @@ class Site : public testdb::Plant {
   }
   // The markers left, each as "workplace yyyymmddHHMMSS kind", in order.
   std::vector<std::string> Markers() {
-    return Rows("SELECT MrkApl||' '||strftime('%Y%m%d%H%M%S',MrkMdt)||' '||MrkKng FROM Kvn563Mrk "
+    return Rows("SELECT MrkApl||' '||" + Ts14("MrkMdt") + "||' '||MrkKng FROM Kvn563Mrk "
                 "ORDER BY MrkApl, MrkMdt, MrkKng");
   }
 
@@ -196,10 +269,24 @@ class Site : public testdb::Plant {
          std::to_string(akz) + ",'" + gvn + "','" + gbi +
          "',1,2,3,4,5,6,7,11,12,9,'2004-01-02 03:04:05','" + aus + "')");
   }
-  // Every parameter row, all columns, in key order.
+  // Every parameter row, all columns, in key order. SQLite shows the texts
+  // as written; PostgreSQL shows days without a time as 'YYYY-MM-DD', and a
+  // stamp time within the last run as kDuringTheRun.
   std::vector<std::string> ParameterRows() {
-    return Rows("SELECT NzpAkz,NzpGvn,NzpGbi,NzpAak,NzpAwt,NzpKjh,NzpKmn,NzpKwo,NzpKtg,NzpAan,"
-                "NzpVfh,NzpNfh,NzpMrk,NzpAdt,NzpAus FROM Kvn591Nzp ORDER BY NzpAkz, NzpGvn");
+    if (!pg())
+      return Rows("SELECT NzpAkz,NzpGvn,NzpGbi,NzpAak,NzpAwt,NzpKjh,NzpKmn,NzpKwo,NzpKtg,NzpAan,"
+                  "NzpVfh,NzpNfh,NzpMrk,NzpAdt,NzpAus FROM Kvn591Nzp ORDER BY NzpAkz, NzpGvn");
+    auto day = [](const std::string& c) {
+      return "CASE WHEN " + c + "=date_trunc('day'," + c + ") THEN to_char(" + c +
+             ",'YYYY-MM-DD') ELSE to_char(" + c + ",'YYYY-MM-DD HH24:MI:SS') END";
+    };
+    std::string stamp = "to_char(NzpAdt,'YYYY-MM-DD HH24:MI:SS')";
+    if (!runFrom_.empty() && !runTo_.empty())
+      stamp = "CASE WHEN NzpAdt BETWEEN '" + runFrom_ + "' AND '" + runTo_ + "' THEN '" +
+              kDuringTheRun + "' ELSE " + stamp + " END";
+    return Rows("SELECT NzpAkz," + day("NzpGvn") + "," + day("NzpGbi") +
+                ",NzpAak,NzpAwt,NzpKjh,NzpKmn,NzpKwo,NzpKtg,NzpAan,NzpVfh,NzpNfh,NzpMrk," + stamp +
+                ",NzpAus FROM Kvn591Nzp ORDER BY NzpAkz, NzpGvn");
   }
 
   // An evaluation record of kind 12 left by an earlier run.
@@ -217,8 +304,25 @@ class Site : public testdb::Plant {
            std::to_string(rows.size());
   }
 
+  // The tables of the database; on PostgreSQL as schema.table.
   std::vector<std::string> Tables() {
+    if (pg())
+      return Rows("SELECT schemaname||'.'||tablename FROM pg_tables WHERE schemaname NOT IN "
+                  "('pg_catalog','information_schema') ORDER BY 1");
     return Rows("SELECT name FROM sqlite_schema WHERE type='table' ORDER BY name");
+  }
+  // The columns of a table that Tables names, in their order.
+  std::vector<std::string> Columns(const std::string& table) {
+    if (pg())
+      return Rows("SELECT column_name FROM information_schema.columns WHERE "
+                  "table_schema||'.'||table_name='" + table + "' ORDER BY ordinal_position");
+    return Rows("SELECT name FROM pragma_table_info('" + table + "')");
+  }
+  // The number of indexes of the database (keys included).
+  std::string Indexes() {
+    return One(pg() ? "SELECT count(*) FROM pg_indexes WHERE schemaname NOT IN "
+                      "('pg_catalog','information_schema')"
+                    : "SELECT count(*) FROM sqlite_schema WHERE type='index'");
   }
 
  private:
@@ -226,6 +330,30 @@ class Site : public testdb::Plant {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
+
+  // The service file: the site's database, and the same server without it.
+  void WriteServiceFile() const {
+    char* err = nullptr;
+    PQconninfoOption* opts = PQconninfoParse(path().substr(3).c_str(), &err);
+    PQfreemem(err);
+    std::string server, dbname;
+    for (PQconninfoOption* o = opts; o && o->keyword; ++o) {
+      if (!o->val) continue;
+      if (std::string(o->keyword) == "dbname")
+        dbname = o->val;
+      else
+        server += std::string(o->keyword) + "=" + o->val + "\n";
+    }
+    PQconninfoFree(opts);
+    EXPECT_FALSE(dbname.empty()) << path();
+    std::ofstream out(ServiceFile());
+    out << "[" << kService << "]\n" << server << "dbname=" << dbname << "\n"
+        << "[" << kMissingService << "]\n" << server << "dbname=" << dbname << "_missing\n";
+    EXPECT_TRUE(out.good()) << ServiceFile();
+  }
+
+  std::string today_;           // the database's today, yyyymmdd
+  std::string runFrom_, runTo_;  // PostgreSQL: the server's time around the last run
 };
 
 }  // namespace e2e
