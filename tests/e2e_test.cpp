@@ -1,13 +1,18 @@
 // The batch program end to end: a separate process on a site layout, a real
-// SQLite file and a frozen clock. Run modes, refusals, the failing connect,
+// database and a frozen clock. Run modes, refusals, the failing connect,
 // marker deletion, mode M, the parameter stamp, injected database failures,
-// and the whole message log byte for byte.
+// and the whole message log byte for byte. Every test runs on SQLite and on
+// PostgreSQL (skipped with the reason when no server is configured); only
+// the marker whose point in time is no date is SQLite's alone, since the
+// server's timestamp column cannot hold one.
 #include <gtest/gtest.h>
+#include <strings.h>
 
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/E2eFixture.h"
@@ -17,11 +22,18 @@ namespace {
 using e2e::CleanExit;
 using e2e::Entry;
 using e2e::Site;
+using testdb::Backend;
 
 using Args = std::vector<std::string>;
 using Texts = std::vector<std::string>;
 
 const char* const kWorkplaces[] = {"4711", "4712", "4713", "4800"};
+
+// The validity of the parameter rows, in days from the database's today.
+// On SQLite, whose today is the frozen 2004-03-20, they are 2003-01-01 to
+// 2003-12-31 ("last year") and 2004-01-01 to 2004-12-31 ("this year"); on
+// PostgreSQL they lie the same way around the server's real today.
+constexpr int kLastYearFrom = -445, kLastYearTo = -81, kThisYearFrom = -79, kThisYearTo = 286;
 
 // Four workplaces in two groups, one day shift 06:00-14:00 for both groups,
 // the works calendar of March 2004 (every day a working day), and parameter
@@ -33,22 +45,26 @@ void StandardPlant(Site& s) {
   s.Assign("G2", 1, "M1");
   for (const char* apl : {"4711", "4712", "4713"}) s.Workplace(apl, "G1");
   s.Workplace("4800", "G2");
-  s.ParameterRow(4, "2003-01-01", "2003-12-31");
-  s.ParameterRow(4, "2004-01-01", "2004-12-31");
-  s.ParameterRow(5, "2004-01-01", "2004-12-31");
+  s.ParameterRow(4, s.DbDay(kLastYearFrom), s.DbDay(kLastYearTo));
+  s.ParameterRow(4, s.DbDay(kThisYearFrom), s.DbDay(kThisYearTo));
+  s.ParameterRow(5, s.DbDay(kThisYearFrom), s.DbDay(kThisYearTo));
 }
 
 // The parameter rows after a stamp by user (already cut): only the kind 4
 // row valid today changes, in NzpAan, NzpAdt and NzpAus.
-Texts StampedRows(const std::string& user) {
-  return {"4|2003-01-01|2003-12-31|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT",
-          "4|2004-01-01|2004-12-31|1|2|3|4|5|6|0|11|12|9|" + std::string(e2e::kDbNow) + "|" + user,
-          "5|2004-01-01|2004-12-31|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT"};
+Texts StampedRows(const Site& s, const std::string& user) {
+  const std::string lastYear = s.DbDay(kLastYearFrom) + "|" + s.DbDay(kLastYearTo);
+  const std::string thisYear = s.DbDay(kThisYearFrom) + "|" + s.DbDay(kThisYearTo);
+  return {"4|" + lastYear + "|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT",
+          "4|" + thisYear + "|1|2|3|4|5|6|0|11|12|9|" + s.StampTime() + "|" + user,
+          "5|" + thisYear + "|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT"};
 }
-Texts UnstampedRows() {
-  return {"4|2003-01-01|2003-12-31|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT",
-          "4|2004-01-01|2004-12-31|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT",
-          "5|2004-01-01|2004-12-31|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT"};
+Texts UnstampedRows(const Site& s) {
+  const std::string lastYear = s.DbDay(kLastYearFrom) + "|" + s.DbDay(kLastYearTo);
+  const std::string thisYear = s.DbDay(kThisYearFrom) + "|" + s.DbDay(kThisYearTo);
+  return {"4|" + lastYear + "|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT",
+          "4|" + thisYear + "|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT",
+          "5|" + thisYear + "|1|2|3|4|5|6|7|11|12|9|2004-01-02 03:04:05|ALT"};
 }
 
 std::map<std::string, std::string> CoveredAll(Site& s) {
@@ -57,11 +73,44 @@ std::map<std::string, std::string> CoveredAll(Site& s) {
   return out;
 }
 
-class E2eTest : public ::testing::Test {
+const auto kBackends = ::testing::Values(Backend::kSqlite, Backend::kPostgres);
+
+// A site on the backend of the test with the standard plant.
+class E2eTest : public ::testing::TestWithParam<Backend> {
  protected:
-  void SetUp() override { StandardPlant(site); }
-  Site site;
+  void SetUp() override {
+    TESTDB_SKIP_UNLESS_AVAILABLE(site);
+    StandardPlant(site);
+  }
+  Site site{GetParam()};
 };
+
+INSTANTIATE_TEST_SUITE_P(Backends, E2eTest, kBackends, testdb::BackendParamName());
+
+// The same for a table of cases, each on both backends.
+template <typename Case>
+class E2eCaseTest : public ::testing::TestWithParam<std::tuple<Backend, Case>> {
+ protected:
+  void SetUp() override {
+    TESTDB_SKIP_UNLESS_AVAILABLE(site);
+    StandardPlant(site);
+  }
+  const Case& c() const { return std::get<1>(this->GetParam()); }
+  Site site{std::get<0>(this->GetParam())};
+};
+
+// Names a case "backend_case".
+struct CaseName {
+  template <typename Info>
+  std::string operator()(const Info& info) const {
+    return std::string(testdb::BackendName(std::get<0>(info.param))) + "_" +
+           std::get<1>(info.param).name;
+  }
+};
+
+#define E2E_CASES(Suite, cases) \
+  INSTANTIATE_TEST_SUITE_P(E2e, Suite, ::testing::Combine(kBackends, ::testing::ValuesIn(cases)), \
+                           CaseName())
 
 // ---------------------------------------------------------------------------
 // Run modes chosen from the command line.
@@ -74,12 +123,10 @@ struct ModeCase {
   const char* stampUser;
 };
 
-class E2eModeTest : public ::testing::TestWithParam<ModeCase> {};
+class E2eModeTest : public E2eCaseTest<ModeCase> {};
 
 TEST_P(E2eModeTest, WorkplacesEvaluatedAndMarkersServedShowTheMode) {
-  const ModeCase& c = GetParam();
-  Site site;
-  StandardPlant(site);
+  const ModeCase& c = this->c();
   site.Marker("4711", "20040310080000");
   site.Marker("4712", "20040319080000");
 
@@ -87,7 +134,7 @@ TEST_P(E2eModeTest, WorkplacesEvaluatedAndMarkersServedShowTheMode) {
   ASSERT_TRUE(CleanExit(r));
   EXPECT_EQ(CoveredAll(site), c.covered);
   EXPECT_EQ(site.Markers(), c.markersLeft);
-  EXPECT_EQ(site.ParameterRows(), StampedRows(c.stampUser));
+  EXPECT_EQ(site.ParameterRows(), StampedRows(site, c.stampUser));
   EXPECT_EQ(site.Log(), "");
 }
 
@@ -141,8 +188,7 @@ const ModeCase kModeCases[] = {
      "quorvelt"},
 };
 
-INSTANTIATE_TEST_SUITE_P(E2e, E2eModeTest, ::testing::ValuesIn(kModeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+E2E_CASES(E2eModeTest, kModeCases);
 
 // ---------------------------------------------------------------------------
 // Refused command lines: one entry in the log, and the run ends before the
@@ -155,12 +201,10 @@ struct RefusalCase {
   int code;
 };
 
-class E2eRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
+class E2eRefusalTest : public E2eCaseTest<RefusalCase> {};
 
 TEST_P(E2eRefusalTest, LogsTheRefusalAndChangesNothing) {
-  const RefusalCase& c = GetParam();
-  Site site;
-  StandardPlant(site);
+  const RefusalCase& c = this->c();
   site.OldRecord("4711", "20040316060000");
   site.OldRecord("4711", "20040319060000");
   site.Marker("4711", "20040319080000");
@@ -168,7 +212,7 @@ TEST_P(E2eRefusalTest, LogsTheRefusalAndChangesNothing) {
   auto r = site.Run(c.args);
   ASSERT_TRUE(CleanExit(r));
   EXPECT_EQ(site.Log(), Entry(c.message, "Main()", c.code));
-  EXPECT_EQ(site.ParameterRows(), UnstampedRows());
+  EXPECT_EQ(site.ParameterRows(), UnstampedRows(site));
   EXPECT_EQ(site.Covered("4711"), "20040316..20040319 2");
   for (const auto& row : site.Results("4711")) EXPECT_EQ(row.pnr, "OLD");
   for (const char* apl : {"4712", "4713", "4800"}) EXPECT_EQ(site.Covered(apl), "") << apl;
@@ -198,8 +242,7 @@ const RefusalCase kRefusalCases[] = {
     {"G_end_day_32", {"MEIER", "GRP", "G1", "20040315", "20040332"}, kBadEnd, -1},
 };
 
-INSTANTIATE_TEST_SUITE_P(E2e, E2eRefusalTest, ::testing::ValuesIn(kRefusalCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+E2E_CASES(E2eRefusalTest, kRefusalCases);
 
 // ---------------------------------------------------------------------------
 // A connection that fails ends the run at once with one log entry.
@@ -209,12 +252,10 @@ struct ConnectCase {
   void (*prepare)(Site&);
 };
 
-class E2eConnectTest : public ::testing::TestWithParam<ConnectCase> {};
+class E2eConnectTest : public E2eCaseTest<ConnectCase> {};
 
 TEST_P(E2eConnectTest, LogsTheFailedConnectAndEnds) {
-  const ConnectCase& c = GetParam();
-  Site site;
-  StandardPlant(site);
+  const ConnectCase& c = this->c();
   c.prepare(site);
   const Texts tablesBefore = site.Tables();
 
@@ -229,7 +270,7 @@ TEST_P(E2eConnectTest, LogsTheFailedConnectAndEnds) {
   EXPECT_TRUE(std::regex_match(log.substr(prefix.size()), std::regex("-[1-9][0-9]*\r\n")))
       << log;
 
-  EXPECT_EQ(site.ParameterRows(), UnstampedRows());
+  EXPECT_EQ(site.ParameterRows(), UnstampedRows(site));
   EXPECT_EQ(site.Covered("4711"), "");
   EXPECT_EQ(site.Tables(), tablesBefore);
   // No database file appears where the configuration points, nor elsewhere.
@@ -240,13 +281,11 @@ TEST_P(E2eConnectTest, LogsTheFailedConnectAndEnds) {
 }
 
 const ConnectCase kConnectCases[] = {
-    {"database_file_missing",
-     [](Site& s) { Site::WriteConfig(s.ConfigPath(), "../../../../missing.db"); }},
+    {"database_file_missing", [](Site& s) { s.Configure(s.ConfigPath(), s.MissingNet()); }},
     {"configuration_file_missing", [](Site& s) { std::filesystem::remove(s.ConfigPath()); }},
 };
 
-INSTANTIATE_TEST_SUITE_P(E2e, E2eConnectTest, ::testing::ValuesIn(kConnectCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+E2E_CASES(E2eConnectTest, kConnectCases);
 
 // ---------------------------------------------------------------------------
 // Markers of the evaluated workplace go from the marker day (the day before
@@ -259,12 +298,10 @@ struct MarkerCase {
   Texts markersLeft;
 };
 
-class E2eMarkerTest : public ::testing::TestWithParam<MarkerCase> {};
+class E2eMarkerTest : public E2eCaseTest<MarkerCase> {};
 
 TEST_P(E2eMarkerTest, DeletedFromTheMarkerDayOnWhenTheSpanReachesToday) {
-  const MarkerCase& c = GetParam();
-  Site site;
-  StandardPlant(site);
+  const MarkerCase& c = this->c();
   site.Marker("4711", "20040313235959");  // the day before the marker day
   site.Marker("4711", "20040314000000");  // the marker day
   site.Marker("4711", "20040319120000");
@@ -275,7 +312,7 @@ TEST_P(E2eMarkerTest, DeletedFromTheMarkerDayOnWhenTheSpanReachesToday) {
   ASSERT_TRUE(CleanExit(r));
   EXPECT_EQ(site.Covered("4711"), c.covered);
   EXPECT_EQ(site.Markers(), c.markersLeft);
-  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.ParameterRows(), StampedRows(site, "MEIER"));
   EXPECT_EQ(site.Log(), "");
 }
 
@@ -292,8 +329,7 @@ const MarkerCase kMarkerCases[] = {
     {"end_before_today_keeps_all", "20040319", "20040314..20040319 6", kAllMarkers},
 };
 
-INSTANTIATE_TEST_SUITE_P(E2e, E2eMarkerTest, ::testing::ValuesIn(kMarkerCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+E2E_CASES(E2eMarkerTest, kMarkerCases);
 
 // ---------------------------------------------------------------------------
 // Mode G over a group of three: each workplace over the same days, each losing
@@ -306,12 +342,10 @@ struct GroupCase {
   Texts markersLeft;
 };
 
-class E2eGroupTest : public ::testing::TestWithParam<GroupCase> {};
+class E2eGroupTest : public E2eCaseTest<GroupCase> {};
 
 TEST_P(E2eGroupTest, EveryWorkplaceOfTheGroupOverTheSameDays) {
-  const GroupCase& c = GetParam();
-  Site site;
-  StandardPlant(site);
+  const GroupCase& c = this->c();
   site.Marker("4711", "20040313080000");
   site.Marker("4711", "20040318080000");
   site.Marker("4712", "20040319080000");
@@ -323,7 +357,7 @@ TEST_P(E2eGroupTest, EveryWorkplaceOfTheGroupOverTheSameDays) {
   for (const char* apl : {"4711", "4712", "4713"}) EXPECT_EQ(site.Covered(apl), c.covered) << apl;
   EXPECT_EQ(site.Covered("4800"), "");
   EXPECT_EQ(site.Markers(), c.markersLeft);
-  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.ParameterRows(), StampedRows(site, "MEIER"));
   EXPECT_EQ(site.Log(), "");
 }
 
@@ -335,13 +369,12 @@ const GroupCase kGroupCases[] = {
       "4713 20040320090000 LZM", "4800 20040318080000 LZM"}},
 };
 
-INSTANTIATE_TEST_SUITE_P(E2e, E2eGroupTest, ::testing::ValuesIn(kGroupCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+E2E_CASES(E2eGroupTest, kGroupCases);
 
 // ---------------------------------------------------------------------------
 // Mode X and mode M.
 
-TEST_F(E2eTest, ModeXSkipsTheTwoBoundNumbers) {
+TEST_P(E2eTest, ModeXSkipsTheTwoBoundNumbers) {
   site.Workplace("0000000000", "G1");
   site.Workplace("9999999999", "G2");
   auto r = site.Run({"QUORVELT", "APL", "0000000000", "20040319", "00000000"});
@@ -349,11 +382,11 @@ TEST_F(E2eTest, ModeXSkipsTheTwoBoundNumbers) {
   EXPECT_EQ(site.Covered("0000000000"), "");
   EXPECT_EQ(site.Covered("9999999999"), "");
   for (const char* apl : kWorkplaces) EXPECT_EQ(site.Covered(apl), "20040318..20040320 3") << apl;
-  EXPECT_EQ(site.ParameterRows(), StampedRows("QUORVELT"));
+  EXPECT_EQ(site.ParameterRows(), StampedRows(site, "QUORVELT"));
   EXPECT_EQ(site.Log(), "");
 }
 
-TEST_F(E2eTest, ModeMTwoMarkersOfOneWorkplaceGiveTwoPasses) {
+TEST_P(E2eTest, ModeMTwoMarkersOfOneWorkplaceGiveTwoPasses) {
   site.Marker("4711", "20040316080000", "A2");
   site.Marker("4711", "20040312100000", "A1");
   auto r = site.Run({"MEIER", "APL", "0000000000"});
@@ -363,11 +396,11 @@ TEST_F(E2eTest, ModeMTwoMarkersOfOneWorkplaceGiveTwoPasses) {
   EXPECT_EQ(site.Covered("4711"), "20040311..20040320 10");
   for (const char* apl : {"4712", "4713", "4800"}) EXPECT_EQ(site.Covered(apl), "") << apl;
   EXPECT_EQ(site.Markers(), Texts{});
-  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.ParameterRows(), StampedRows(site, "MEIER"));
   EXPECT_EQ(site.Log(), "");
 }
 
-TEST_F(E2eTest, ModeMWorkplaceWithoutShiftModelGetsItsPass) {
+TEST_P(E2eTest, ModeMWorkplaceWithoutShiftModelGetsItsPass) {
   site.Workplace("5000", "G9");  // no assignment for G9 nor for the workplaces
   site.Workplace("5001", "G9");
   site.Message("5000", "20040319080000", "AB");  // running until the evaluation time
@@ -387,17 +420,17 @@ TEST_F(E2eTest, ModeMWorkplaceWithoutShiftModelGetsItsPass) {
   EXPECT_DOUBLE_EQ(rows[0].bza, 1560.00);
   EXPECT_EQ(site.Covered("5001"), "");
   EXPECT_EQ(site.Markers(), Texts{});
-  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.ParameterRows(), StampedRows(site, "MEIER"));
   EXPECT_EQ(site.Log(), "");
 }
 
-TEST_F(E2eTest, ModeMWithoutMarkersEvaluatesNothingAndStillStamps) {
+TEST_P(E2eTest, ModeMWithoutMarkersEvaluatesNothingAndStillStamps) {
   site.Marker("4711", "20040318080000", "A1", "XYZ");  // not of kind LZM
   auto r = site.Run({"MEIER", "APL", "0000000000"});
   ASSERT_TRUE(CleanExit(r));
   for (const char* apl : kWorkplaces) EXPECT_EQ(site.Covered(apl), "") << apl;
   EXPECT_EQ(site.Markers(), Texts{"4711 20040318080000 XYZ"});
-  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.ParameterRows(), StampedRows(site, "MEIER"));
   EXPECT_EQ(site.Log(), "");
   EXPECT_FALSE(std::filesystem::exists(site.LogPath()));
 }
@@ -413,12 +446,10 @@ struct StampCase {
   std::string log;
 };
 
-class E2eStampTest : public ::testing::TestWithParam<StampCase> {};
+class E2eStampTest : public E2eCaseTest<StampCase> {};
 
 TEST_P(E2eStampTest, FailedStampKeepsTheRowsAndTheRecords) {
-  const StampCase& c = GetParam();
-  Site site;
-  StandardPlant(site);
+  const StampCase& c = this->c();
   c.prepare(site);
   const Texts before = site.ParameterRows();
 
@@ -431,17 +462,18 @@ TEST_P(E2eStampTest, FailedStampKeepsTheRowsAndTheRecords) {
 
 const StampCase kStampCases[] = {
     {"no_row_valid_today",  // the row ends today: both bounds are strict
-     [](Site& s) { s.Exec("UPDATE Kvn591Nzp SET NzpGbi='2004-03-20' WHERE NzpAkz=4"); },
+     [](Site& s) { s.Exec("UPDATE Kvn591Nzp SET NzpGbi='" + s.DbDay(0) + "' WHERE NzpAkz=4"); },
      {},
      Entry("Fehler bei ReadKey Kvn591Nzp", "Nzp_PKeyRead()", 1403)},
-    {"two_rows_valid_today",
-     [](Site& s) { s.ParameterRow(4, "2004-02-01", "2004-11-30"); },
+    {"two_rows_valid_today",  // 2004-02-01 to 2004-11-30 on SQLite
+     [](Site& s) { s.ParameterRow(4, s.DbDay(-48), s.DbDay(255)); },
      {},
      Entry("Fehler bei ReadKey Kvn591Nzp", "Nzp_PKeyRead()", -1422)},
     {"row_begins_at_a_time_of_day",  // read, but the update reaches no row
      [](Site& s) {
-       s.Exec("UPDATE Kvn591Nzp SET NzpGvn='2004-01-01 08:00:00' WHERE NzpAkz=4 AND "
-              "NzpGvn='2004-01-01'");
+       const std::string from = s.DbDay(kThisYearFrom);
+       s.Exec("UPDATE Kvn591Nzp SET NzpGvn='" + from + " 08:00:00' WHERE NzpAkz=4 AND NzpGvn='" +
+              from + "'");
      },
      {},
      Entry("Fehler bei Update Kvn591Nzp", "Nzp_PKeyUpd()", 1403)},
@@ -451,8 +483,7 @@ const StampCase kStampCases[] = {
      Entry("Fehler bei Update Kvn591Nzp", "Nzp_PKeyUpd()", -54)},
 };
 
-INSTANTIATE_TEST_SUITE_P(E2e, E2eStampTest, ::testing::ValuesIn(kStampCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+E2E_CASES(E2eStampTest, kStampCases);
 
 // ---------------------------------------------------------------------------
 // A failing workplace or marker cursor is logged under its read's name; the
@@ -466,12 +497,10 @@ struct CursorFaultCase {
   std::string log;
 };
 
-class E2eCursorFaultTest : public ::testing::TestWithParam<CursorFaultCase> {};
+class E2eCursorFaultTest : public E2eCaseTest<CursorFaultCase> {};
 
 TEST_P(E2eCursorFaultTest, LoggedAndStampedAllTheSame) {
-  const CursorFaultCase& c = GetParam();
-  Site site;
-  StandardPlant(site);
+  const CursorFaultCase& c = this->c();
   site.Marker("4711", "20040318080000");
 
   auto r = site.Run(c.args, {e2e::kClock, {std::string("PELVARO_FAULT_OP=") + c.fault}});
@@ -479,7 +508,7 @@ TEST_P(E2eCursorFaultTest, LoggedAndStampedAllTheSame) {
   EXPECT_EQ(site.Log(), c.log);
   for (const char* apl : kWorkplaces) EXPECT_EQ(site.Covered(apl), "") << apl;
   EXPECT_EQ(site.Markers(), Texts{"4711 20040318080000 LZM"});
-  EXPECT_EQ(site.ParameterRows(), StampedRows(c.args[0]));
+  EXPECT_EQ(site.ParameterRows(), StampedRows(site, c.args[0]));
 }
 
 const CursorFaultCase kCursorFaultCases[] = {
@@ -497,13 +526,12 @@ const CursorFaultCase kCursorFaultCases[] = {
      Entry("Cursor-Read fehlgeschlagen ", "Mrk_MrkKng_Read", -3113)},
 };
 
-INSTANTIATE_TEST_SUITE_P(E2e, E2eCursorFaultTest, ::testing::ValuesIn(kCursorFaultCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+E2E_CASES(E2eCursorFaultTest, kCursorFaultCases);
 
 // ---------------------------------------------------------------------------
 // Arguments reach the statements as values only.
 
-TEST_F(E2eTest, StatementTextInTheWorkplaceArgumentChangesNothing) {
+TEST_P(E2eTest, StatementTextInTheWorkplaceArgumentChangesNothing) {
   site.OldRecord("4711", "20040316060000");
   site.Marker("4711", "20040319080000");
   const Texts tables = site.Tables();
@@ -514,7 +542,7 @@ TEST_F(E2eTest, StatementTextInTheWorkplaceArgumentChangesNothing) {
     EXPECT_EQ(site.Covered("4711"), "20040316..20040316 1") << kind;
     EXPECT_EQ(site.One("SELECT count(*) FROM Kvn590Nza"), "1") << kind;
     EXPECT_EQ(site.Markers(), Texts{"4711 20040319080000 LZM"}) << kind;
-    EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER")) << kind;
+    EXPECT_EQ(site.ParameterRows(), StampedRows(site, "MEIER")) << kind;
     EXPECT_EQ(site.Log(), "") << kind;
   }
 }
@@ -522,15 +550,15 @@ TEST_F(E2eTest, StatementTextInTheWorkplaceArgumentChangesNothing) {
 // ---------------------------------------------------------------------------
 // The configuration file named by KORVANE_INI, with an absolute database path.
 
-TEST_F(E2eTest, ConfigurationFileNamedByTheEnvironment) {
+TEST_P(E2eTest, ConfigurationFileNamedByTheEnvironment) {
   std::filesystem::remove(site.ConfigPath());
   const std::string elsewhere = site.dir() + "/elsewhere.ini";
-  Site::WriteConfig(elsewhere, site.path());
+  site.Configure(elsewhere, site.AbsoluteNet());
   auto r = site.Run({"MEIER", "APL", "4711", "20040318", "00000000"},
                     {e2e::kClock, {"KORVANE_INI=" + elsewhere}});
   ASSERT_TRUE(CleanExit(r));
   EXPECT_EQ(site.Covered("4711"), "20040317..20040320 4");
-  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.ParameterRows(), StampedRows(site, "MEIER"));
   EXPECT_EQ(site.Log(), "");
 }
 
@@ -538,12 +566,12 @@ TEST_F(E2eTest, ConfigurationFileNamedByTheEnvironment) {
 // Entries of one run follow one another in the log, after what earlier runs
 // left there.
 
-TEST_F(E2eTest, LogEntriesAppendAcrossRuns) {
+TEST_P(E2eTest, LogEntriesAppendAcrossRuns) {
   const std::string earlier = Entry("Fehler Apl lesen", "Apl_PKeyRead()", -3113);
   auto r1 = site.Run({"QUORVELT", "APL", "0000000000", "20040318", "00000000"},
                      {e2e::kClock, {"PELVARO_FAULT_OP=Apl_PKeyOpen:-3113:2"}});
   ASSERT_TRUE(CleanExit(r1));
-  site.Exec("UPDATE Kvn591Nzp SET NzpGbi='2004-03-20' WHERE NzpAkz=4");
+  site.Exec("UPDATE Kvn591Nzp SET NzpGbi='" + site.DbDay(0) + "' WHERE NzpAkz=4");
   auto r2 = site.Run({"MEIER", "APL"}, {"2004-03-21 23:59:58", {}});
   ASSERT_TRUE(CleanExit(r2));
   auto r3 = site.Run({"MEIER", "APL", "4711", "20040318", "00000000"},
@@ -561,8 +589,14 @@ TEST_F(E2eTest, LogEntriesAppendAcrossRuns) {
 
 // A marker whose point in time is no date (written by another program) would
 // give its pass a span that deletes without rebuilding: it is reported and
-// kept, and the other markers are served.
-TEST_F(E2eTest, MarkerWithoutARealDayIsReportedAndKept) {
+// kept, and the other markers are served. Only SQLite can hold such a marker:
+// on the server the column is a timestamp and part of the key.
+class E2eSqliteTest : public E2eTest {};
+
+INSTANTIATE_TEST_SUITE_P(Backends, E2eSqliteTest, ::testing::Values(Backend::kSqlite),
+                         testdb::BackendParamName());
+
+TEST_P(E2eSqliteTest, MarkerWithoutARealDayIsReportedAndKept) {
   site.OldRecord("4711", "20040310060000");
   site.Exec("INSERT INTO Kvn563Mrk (MrkKng,MrkApl,MrkApk,MrkApp,MrkPnr,MrkBnr,MrkMdt) "
             "VALUES ('LZM','4711','A1','10','P1',1,'kaputt')");
@@ -573,7 +607,7 @@ TEST_F(E2eTest, MarkerWithoutARealDayIsReportedAndKept) {
   EXPECT_EQ(site.Rows("SELECT MrkApl,MrkMdt FROM Kvn563Mrk"), Texts{"4711|kaputt"});
   EXPECT_EQ(site.One("SELECT count(*) FROM Kvn590Nza WHERE NzaApl='4711' AND NzaPnr='OLD'"), "1");
   EXPECT_EQ(site.Covered("4712"), "20040318..20040320 3");
-  EXPECT_EQ(site.ParameterRows(), StampedRows("MEIER"));
+  EXPECT_EQ(site.ParameterRows(), StampedRows(site, "MEIER"));
 }
 
 // ---------------------------------------------------------------------------
@@ -581,7 +615,11 @@ TEST_F(E2eTest, MarkerWithoutARealDayIsReportedAndKept) {
 // statements name (no keys, no indexes, no column of ours) gives the same
 // records, markers and stamp.
 
-TEST(E2eForeignSchema, SameRecordsWithoutOurKeysAndIndexes) {
+class E2eForeignSchema : public ::testing::TestWithParam<Backend> {};
+
+INSTANTIATE_TEST_SUITE_P(Backends, E2eForeignSchema, kBackends, testdb::BackendParamName());
+
+TEST_P(E2eForeignSchema, SameRecordsWithoutOurKeysAndIndexes) {
   auto fill = [](Site& s) {
     StandardPlant(s);
     for (const char* apl : {"4711", "4800"}) {
@@ -592,26 +630,28 @@ TEST(E2eForeignSchema, SameRecordsWithoutOurKeysAndIndexes) {
     }
     s.Marker("4712", "20040319120000");
   };
-  Site ours, foreign;
+  Site ours(GetParam()), foreign(GetParam());
+  TESTDB_SKIP_UNLESS_AVAILABLE(ours);
   fill(ours);
   fill(foreign);
 
-  // Copy every table into a bare file: columns only, taken by CREATE TABLE AS.
-  const std::string bare = foreign.dir() + "/bare.db";
-  foreign.Exec("ATTACH '" + bare + "' AS bare");
+  // Every table replaced by a bare copy: columns only, taken by CREATE TABLE
+  // AS, under the same name.
   const char* notNamed[] = {"AplDat", "MelDat", "MapDat", "MrkDat"};
   for (const std::string& table : foreign.Tables()) {
     std::string cols;
-    for (const std::string& col : foreign.Rows("SELECT name FROM pragma_table_info('" + table + "')")) {
+    for (const std::string& col : foreign.Columns(table)) {
       bool skip = false;
-      for (const char* n : notNamed) skip = skip || col == n;
+      for (const char* n : notNamed) skip = skip || strcasecmp(col.c_str(), n) == 0;
       if (!skip) cols += (cols.empty() ? "" : ",") + col;
     }
-    foreign.Exec("CREATE TABLE bare." + table + " AS SELECT " + cols + " FROM main." + table);
+    const std::size_t dot = table.find('.') + 1;  // 0 without a schema
+    const std::string bare = table.substr(0, dot) + "bare_" + table.substr(dot);
+    foreign.Exec("CREATE TABLE " + bare + " AS SELECT " + cols + " FROM " + table +
+                 "; DROP TABLE " + table + "; ALTER TABLE " + bare + " RENAME TO " +
+                 table.substr(dot));
   }
-  ASSERT_EQ(foreign.One("SELECT count(*) FROM bare.sqlite_schema WHERE type='index'"), "0");
-  foreign.Exec("DETACH bare");
-  Site::WriteConfig(foreign.ConfigPath(), "../../../../bare.db");
+  ASSERT_EQ(foreign.Indexes(), "0");
 
   const Args run = {"QUORVELT", "APL", "0000000000", "20040317", "00000000"};
   ASSERT_TRUE(CleanExit(ours.Run(run)));
@@ -620,15 +660,12 @@ TEST(E2eForeignSchema, SameRecordsWithoutOurKeysAndIndexes) {
   const std::string records =
       "SELECT NzaSa,NzaApl,NzaPnr,NzaDtm,NzaEdt,NzaEmo,NzaBzA,NzaNza,NzaUza,NzaPza,NzaPzu,NzaIst,"
       "NzaSol,NzaPau,NzaErf,NzaWtg,NzaJtg,NzaWoc,NzaTtp FROM Kvn590Nza ORDER BY NzaApl,NzaDtm";
-  foreign.Exec("ATTACH '" + bare + "' AS bare");
-  const std::string bareRecords =
-      "SELECT NzaSa,NzaApl,NzaPnr,NzaDtm,NzaEdt,NzaEmo,NzaBzA,NzaNza,NzaUza,NzaPza,NzaPzu,NzaIst,"
-      "NzaSol,NzaPau,NzaErf,NzaWtg,NzaJtg,NzaWoc,NzaTtp FROM bare.Kvn590Nza ORDER BY NzaApl,NzaDtm";
   Texts want = ours.Rows(records);
   EXPECT_GT(want.size(), 8u);
-  EXPECT_EQ(foreign.Rows(bareRecords), want);
-  EXPECT_EQ(foreign.Rows("SELECT MrkApl,MrkMdt FROM bare.Kvn563Mrk"), ours.Rows("SELECT MrkApl,MrkMdt FROM Kvn563Mrk"));
-  EXPECT_EQ(foreign.Rows("SELECT NzpAkz,NzpAan,NzpAus FROM bare.Kvn591Nzp ORDER BY 1,2,3"),
+  EXPECT_EQ(foreign.Rows(records), want);
+  EXPECT_EQ(foreign.Rows("SELECT MrkApl,MrkMdt FROM Kvn563Mrk"),
+            ours.Rows("SELECT MrkApl,MrkMdt FROM Kvn563Mrk"));
+  EXPECT_EQ(foreign.Rows("SELECT NzpAkz,NzpAan,NzpAus FROM Kvn591Nzp ORDER BY 1,2,3"),
             ours.Rows("SELECT NzpAkz,NzpAan,NzpAus FROM Kvn591Nzp ORDER BY 1,2,3"));
   EXPECT_EQ(foreign.Log(), "");
 }
