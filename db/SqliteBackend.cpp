@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "db/Translate.h"
+#include "util/Clock.h"
+#include "util/Env.h"
 
 namespace rt {
 
@@ -56,6 +58,9 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 60000;
 
+// Where each digit of a yyyymmddHHMMSS text stands in 'YYYY-MM-DD HH:MM:SS'.
+constexpr int kStoredAt[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+
 bool Digits(const unsigned char* s, int from, int n) {
   for (int i = from; i < from + n; ++i)
     if (s[i] < '0' || s[i] > '9') return false;
@@ -94,9 +99,7 @@ void ToDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     return;
   }
   char out[20] = "0000-00-00 00:00:00";
-  // Where each digit of the text stands in the stored form.
-  static constexpr int kAt[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
-  for (int i = 0; i < want; ++i) out[kAt[i]] = static_cast<char>(s[i]);
+  for (int i = 0; i < want; ++i) out[kStoredAt[i]] = static_cast<char>(s[i]);
   sqlite3_result_text(ctx, out, 19, SQLITE_TRANSIENT);
 }
 
@@ -276,7 +279,19 @@ class SqliteBackend : public Backend {
 
 }  // namespace
 
+// pelvaro_now(): the database's current time, 'YYYY-MM-DD HH:MM:SS'. The
+// embedded database has no clock of its own: it is the program's clock.
+void Now(sqlite3_context* ctx, int, sqlite3_value**) {
+  char ts[15];
+  pelvaro::TimestampText(pelvaro::CurrentEnv()->Now(), ts);
+  char out[20] = "0000-00-00 00:00:00";
+  for (int i = 0; i < 14; ++i) out[kStoredAt[i]] = ts[i];
+  sqlite3_result_text(ctx, out, 19, SQLITE_TRANSIENT);
+}
+
 void RegisterSqliteFunctions(sqlite3* db) {
+  sqlite3_create_function_v2(db, "pelvaro_now", 0, SQLITE_UTF8, nullptr, Now, nullptr, nullptr,
+                             nullptr);
   sqlite3_create_function_v2(db, "pelvaro_to_date", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                              ToDate, nullptr, nullptr, nullptr);
 }

@@ -287,13 +287,14 @@ class Translator {
           continue;
         }
       }
-      // trunc(sysdate) and sysdate. On PostgreSQL the time the statement
+      // trunc(sysdate) and sysdate. The embedded database's clock is the
+      // program's (pelvaro_now). On PostgreSQL the time the statement
       // began, cut to whole seconds: CURRENT_DATE and LOCALTIMESTAMP would give
       // the start of the open transaction, which may be long past.
       if (Is(t, "trunc")) {
         std::size_t a = w.Skip(i + 1), x = w.Skip(a, 1), e = w.Skip(x, 1);
         if (w.At(e) && Is(toks[x], "sysdate") && IsPunct(toks[e], ')')) {
-          out += dialect_ == Dialect::kSqlite ? "datetime('now','localtime','start of day')"
+          out += dialect_ == Dialect::kSqlite ? "datetime(pelvaro_now(),'start of day')"
                                               : "statement_timestamp()::date";
           i = e;
           continue;
@@ -301,7 +302,7 @@ class Translator {
       }
       if (Is(t, "sysdate")) {
         out += dialect_ == Dialect::kSqlite
-                   ? "datetime('now','localtime')"
+                   ? "pelvaro_now()"
                    : "date_trunc('second',statement_timestamp()::timestamp)";
         continue;
       }

@@ -182,8 +182,8 @@ TEST(Translate, SqliteDialectTable) {
       {"select NzpAkz into :b0:b1  from Kvn591Nzp where ((NzpAkz=:b0 and NzpGvn<trunc(sysdate)) and "
        "NzpGbi>trunc(sysdate))",
        nullptr,
-       "select NzpAkz  from Kvn591Nzp where ((NzpAkz=?1 and datetime(NzpGvn)<datetime('now','localtime','start "
-       "of day')) and datetime(NzpGbi)>datetime('now','localtime','start of day'))"},
+       "select NzpAkz  from Kvn591Nzp where ((NzpAkz=?1 and datetime(NzpGvn)<datetime(pelvaro_now(),'start "
+       "of day')) and datetime(NzpGbi)>datetime(pelvaro_now(),'start of day'))"},
       // A name at several places is one parameter; numbering follows first appearance.
       {"select a from T where (x=:b3 and y=:b5) or (x=:b3 and z=:b8)", "KeyDat>=DAYLO(:b3)",
        "select a from T where (KeyDat>=(case when length(?1)=8 and ?1 not glob '*[^0-9]*' then "

@@ -12,7 +12,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <cstring>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +24,26 @@
 namespace pelvaro {
 
 namespace {
+
+// Test hook for whole-process tests: PELVARO_NOW=yyyymmddHHMMSS stops the
+// clock at that moment (for the program and for its embedded database).
+bool FixedNow(LocalTime* out) {
+  static const std::optional<LocalTime> fixed = []() -> std::optional<LocalTime> {
+    const char* v = std::getenv("PELVARO_NOW");
+    if (v == nullptr || std::strlen(v) != 14 || std::strspn(v, "0123456789") != 14)
+      return std::nullopt;
+    auto num = [&](int at, int n) {
+      int x = 0;
+      for (int k = at; k < at + n; ++k) x = x * 10 + (v[k] - '0');
+      return x;
+    };
+    return LocalTime{num(0, 4), num(4, 2), num(6, 2), num(8, 2), num(10, 2), num(12, 2)};
+  }();
+  if (!fixed) return false;
+  *out = *fixed;
+  return true;
+}
+
 
 FileStatus StatusFromErrno(int err) {
   switch (err) {
@@ -165,6 +188,7 @@ class PosixEnv final : public Env {
 
   LocalTime Now() override {
     LocalTime now;
+    if (FixedNow(&now)) return now;
     std::time_t t = std::time(nullptr);
     struct tm parts = {};
     if (::localtime_r(&t, &parts) == nullptr) return now;
