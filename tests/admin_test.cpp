@@ -407,7 +407,7 @@ TEST(AdminDemoTest, BatchRunFromTheWorkingDirectoryEvaluatesEveryWorkplace) {
                 .status,
             0);
   const std::string runDir = root + "/site/bin/batch/run";
-  Result run = Shell("cd " + Quote(runDir) + " && TZ=UTC faketime -f '2024-03-07 10:00:00' " +
+  Result run = Shell("cd " + Quote(runDir) + " && TZ=UTC PELVARO_NOW=20240307100000 " +
                    Quote(kBatch) + " QUORVELT APL 0000000000 20240222 00000000");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
