@@ -2,6 +2,14 @@
 // is: DIR/plant.db, DIR/files/korvane.ini and the working directory
 // DIR/site/bin/batch/run (with its Msg folder), four levels below DIR, from
 // which the configuration file's fixed relative path reaches DIR/files.
+//
+// With --db pg:CONNINFO the plant goes into that PostgreSQL database instead
+// of DIR/plant.db: its tables are created when it has none (as init-db does),
+// and a database whose tables hold rows is refused. The configuration file
+// names the database with the same pg: text and holds the login of the load:
+// --login or $PGUSER, and $PGPASSWORD (never an option, never printed).
+#include <libpq-fe.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -13,6 +21,8 @@
 #include <vector>
 
 #include "db/DemoPlant.h"
+#include "db/PgBackend.h"
+#include "db/PgRowSink.h"
 #include "db/Schema.h"
 #include "tools/Admin.h"
 #include "util/Clock.h"
@@ -25,13 +35,32 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: pelvaro-admin demo DIR [--workplaces N] [--groups G] [--days D] [--positions P]\n"
-    "                              [--messages M] [--seed S] [--today YYYYMMDD]\n";
+    "                              [--messages M] [--seed S] [--today YYYYMMDD]\n"
+    "                              [--db pg:CONNINFO [--login USER]]\n"
+    "       with --db the password comes from $PGPASSWORD, the user from --login or $PGUSER\n";
 
 constexpr const char* kRunDir = "site/bin/batch/run";
 // The database as the working directory sees it.
 constexpr const char* kNetService = "../../../../plant.db";
 constexpr const char* kLogin = "pelvaro";
 constexpr const char* kPassword = "demo";
+// The longest value a configuration entry holds.
+constexpr std::size_t kMaxValue = 40;
+
+// Where the plant goes: DIR/plant.db, or a PostgreSQL database.
+struct Target {
+  bool dbGiven = false, loginGiven = false;
+  std::string net;  // with --db: "pg:CONNINFO"
+  std::string login, password;
+  bool pg() const { return dbGiven; }
+  std::string conninfo() const { return net.substr(3); }
+};
+
+// The tables of a plant, the evaluation's own included: a database where any
+// of them holds a row is no place for a demo.
+constexpr const char* kPlantTables[] = {
+    "Kvn133Bak", "Kvn133Kal", "Kvn531Apl", "Kvn532Aem", "Kvn533Emo", "Kvn535Pms",
+    "Kvn536Pmz", "Kvn560Mel", "Kvn563Mrk", "Kvn565Map", "Kvn590Nza", "Kvn591Nzp"};
 
 bool ParseInt(const std::string& text, long long lo, long long hi, long long* out) {
   if (text.empty()) return false;
@@ -45,7 +74,7 @@ bool ParseInt(const std::string& text, long long lo, long long hi, long long* ou
 
 // Options as "--name value" or "--name=value".
 bool ParseOptions(const std::vector<std::string>& args, std::string* dir,
-                  demo::PlantOptions* o, std::string* error) {
+                  demo::PlantOptions* o, Target* target, std::string* error) {
   struct IntOption {
     const char* name;
     int* target;
@@ -93,6 +122,14 @@ bool ParseOptions(const std::vector<std::string>& args, std::string* dir,
     } else if (name == "--today") {
       o->today = value;
       known = true;
+    } else if (name == "--db") {
+      target->net = value;
+      target->dbGiven = true;
+      known = true;
+    } else if (name == "--login") {
+      target->login = value;
+      target->loginGiven = true;
+      known = true;
     }
     if (!known) {
       *error = "unknown option " + name;
@@ -103,21 +140,101 @@ bool ParseOptions(const std::vector<std::string>& args, std::string* dir,
     *error = "DIR missing";
     return false;
   }
+  if (target->loginGiven && !target->pg()) {
+    *error = "--login goes with --db pg:CONNINFO";
+    return false;
+  }
+  return true;
+}
+
+// The PostgreSQL target complete: login from the environment unless given,
+// every value within what the configuration file holds.
+bool CheckTarget(Target* t, std::string* error) {
+  if (t->net.rfind("pg:", 0) != 0 || t->net.size() == 3) {
+    *error = "--db takes pg:CONNINFO (a SQLite plant always goes to DIR/plant.db)";
+    return false;
+  }
+  if (t->net.size() > kMaxValue) {
+    *error = "--db names the database in " + std::to_string(t->net.size()) +
+             " characters, the configuration file holds " + std::to_string(kMaxValue) +
+             ": name it by a service, pg:service=NAME";
+    return false;
+  }
+  if (!t->loginGiven) {
+    const char* u = std::getenv("PGUSER");
+    t->login = u ? u : "";
+  }
+  const char* p = std::getenv("PGPASSWORD");
+  t->password = p ? p : "";
+  if (t->login.size() > kMaxValue) {
+    *error = "the login is longer than " + std::to_string(kMaxValue) + " characters";
+    return false;
+  }
+  if (t->password.size() > kMaxValue) {
+    *error = "$PGPASSWORD is longer than " + std::to_string(kMaxValue) + " characters";
+    return false;
+  }
+  return true;
+}
+
+// Makes the PostgreSQL database ready for the load: creates the tables when
+// it has none; refuses when any plant table holds rows.
+bool PreparePostgres(const Target& t, std::string* error) {
+  const std::string conninfo = t.conninfo();
+  const char* keys[] = {"dbname", "user", "password", "connect_timeout", nullptr};
+  const char* values[] = {conninfo.c_str(), t.login.empty() ? nullptr : t.login.c_str(),
+                          t.password.empty() ? nullptr : t.password.c_str(), "30", nullptr};
+  PGconn* conn = PQconnectdbParams(keys, values, 1);
+  auto fail = [&](const std::string& what) {
+    *error = what + PQerrorMessage(conn);
+    while (!error->empty() && error->back() == '\n') error->pop_back();
+    PQfinish(conn);
+    return false;
+  };
+  if (PQstatus(conn) != CONNECTION_OK) return fail("cannot connect to " + t.net + ": ");
+  PQclear(PQexec(conn, "SELECT set_config('search_path', current_setting('search_path') || "
+                       "', kvsystem', false)"));
+  PGresult* r = PQexec(conn, "SELECT to_regclass('Kvn531Apl') IS NULL");
+  if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+    PQclear(r);
+    return fail("cannot look for the tables: ");
+  }
+  const bool noTables = std::string(PQgetvalue(r, 0, 0)) == "t";
+  PQclear(r);
+  if (noTables) {
+    PQfinish(conn);
+    return rt::CreatePostgresTables(conninfo, t.login, t.password, error);
+  }
+  std::string filled;
+  for (const char* table : kPlantTables) {
+    r = PQexec(conn, (std::string("SELECT EXISTS (SELECT 1 FROM ") + table + ")").c_str());
+    if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+      PQclear(r);
+      return fail(std::string("cannot read ") + table + ": ");
+    }
+    if (std::string(PQgetvalue(r, 0, 0)) == "t") filled += (filled.empty() ? "" : ", ") + std::string(table);
+    PQclear(r);
+  }
+  PQfinish(conn);
+  if (!filled.empty()) {
+    *error = t.net + " holds rows already (" + filled + "): a demo goes into empty tables";
+    return false;
+  }
   return true;
 }
 
 // The configuration file: entries of two lines, a section line and a line
 // "number;name;stored value". Sections and numbers are not empty or 0, since
 // the reader's lookup takes an empty section or the number 0 for a match.
-bool WriteConfigFile(const fs::path& file) {
+bool WriteConfigFile(const fs::path& file, const Target& target) {
   std::ofstream out(file, std::ios::binary);
   struct {
     const char* comment;
     const char* name;
-    const char* value;
-  } entries[] = {{"Datenbank-Benutzer", "LOGIN", kLogin},
-                 {"Datenbank-Kennwort", "PASS", kPassword},
-                 {"Net8-Dienstname", "NET8", kNetService}};
+    std::string value;
+  } entries[] = {{"Datenbank-Benutzer", "LOGIN", target.pg() ? target.login : kLogin},
+                 {"Datenbank-Kennwort", "PASS", target.pg() ? target.password : kPassword},
+                 {"Net8-Dienstname", "NET8", target.pg() ? target.net : kNetService}};
   int number = 0;
   for (const auto& e : entries) {
     out << ";DB;" << e.comment << "\n"
@@ -146,10 +263,12 @@ int Refuse(const std::string& why) {
 int RunDemo(const std::vector<std::string>& args) {
   std::string dirArg, error;
   demo::PlantOptions options;
-  if (!ParseOptions(args, &dirArg, &options, &error)) {
+  Target target;
+  if (!ParseOptions(args, &dirArg, &options, &target, &error)) {
     std::fprintf(stderr, "pelvaro-admin demo: %s\n%s", error.c_str(), kUsage);
     return 1;
   }
+  if (target.pg() && !CheckTarget(&target, &error)) return Refuse(error);
   if (options.today.empty()) {
     char today[9];
     pelvaro::DateText(pelvaro::CurrentEnv()->Now(), today);
@@ -177,15 +296,21 @@ int RunDemo(const std::vector<std::string>& args) {
       fs::remove_all(dir / name, ignored);
     return Refuse(why);
   };
-  if (!rt::CreateSqliteDatabase(dbPath.string(), &error)) return undo(error);
   demo::PlantSummary summary;
   {
-    std::unique_ptr<demo::SqliteRowSink> sink = demo::SqliteRowSink::Open(dbPath.string(), &error);
+    std::unique_ptr<demo::RowSink> sink;
+    if (target.pg()) {
+      if (!PreparePostgres(target, &error)) return undo(error);
+      sink = demo::PgRowSink::Open(target.conninfo(), target.login, target.password, &error);
+    } else {
+      if (!rt::CreateSqliteDatabase(dbPath.string(), &error)) return undo(error);
+      sink = demo::SqliteRowSink::Open(dbPath.string(), &error);
+    }
     if (!sink) return undo(error);
     if (!demo::GeneratePlant(options, *sink, &summary, &error)) return undo(error);
     if (!sink->Commit()) return undo(sink->Error());
   }
-  if (!WriteConfigFile(iniPath)) return undo("cannot write " + iniPath.string());
+  if (!WriteConfigFile(iniPath, target)) return undo("cannot write " + iniPath.string());
 
   std::printf(
       "demo plant in %s: %d workplaces in %d groups, %d days of history %s..%s (%d working "
@@ -194,6 +319,9 @@ int RunDemo(const std::vector<std::string>& args) {
       dirArg.c_str(), summary.workplaces, summary.groups, summary.days, summary.firstDay.c_str(),
       summary.lastDay.c_str(), summary.workingDays, static_cast<long long>(summary.messages),
       summary.running, summary.interrupted, summary.markers);
+  if (target.pg())
+    std::printf("database %s, login %s\n", target.net.c_str(),
+                target.login.empty() ? "(libpq's default user)" : target.login.c_str());
   std::printf("run: cd %s && %s QUORVELT APL 0000000000 %s 00000000\n", runDir.c_str(),
               BatchProgram().c_str(), summary.firstDay.c_str());
   return 0;
@@ -203,8 +331,10 @@ int RunDemo(const std::vector<std::string>& args) {
 
 ADMIN_COMMAND(demo, "demo",
               "DIR [--workplaces N] [--groups G] [--days D] [--positions P] [--messages M] "
-              "[--seed S] [--today YYYYMMDD]",
+              "[--seed S] [--today YYYYMMDD] [--db pg:CONNINFO [--login USER]]",
               "builds a demonstration plant in DIR: database, configuration file and working "
               "directory (defaults 12 workplaces, 3 groups, 28 days, 3 positions and 30 messages "
-              "per workplace and working day, seed 1, today)",
+              "per workplace and working day, seed 1, today); with --db the database is that "
+              "PostgreSQL one (tables created when it has none, refused when they hold rows), "
+              "the login --login or $PGUSER, the password $PGPASSWORD",
               RunDemo);
