@@ -19,9 +19,9 @@ using Stamp = std::array<char, 15>;
 Stamp JoinStamp(std::string_view day, std::string_view time) {
   Stamp s{};
   std::size_t n = std::min<std::size_t>(day.size(), 14);
-  std::memcpy(s.data(), day.data(), n);
+  std::copy_n(day.begin(), n, s.begin());
   std::size_t m = std::min<std::size_t>(time.size(), 14 - n);
-  std::memcpy(s.data() + n, time.data(), m);
+  std::copy_n(time.begin(), m, s.begin() + n);
   return s;
 }
 
