@@ -3,7 +3,7 @@
 # The PostgreSQL server is wanted for the PostgreSQL cases of the tests; when it
 # cannot be installed, those cases are skipped (with the reason) and the rest runs.
 set -euo pipefail
-packages=(g++ cmake make libgtest-dev libsqlite3-dev sqlite3 libpq-dev faketime)
+packages=(g++ cmake make libgtest-dev libsqlite3-dev sqlite3 libpq-dev faketime valgrind)
 optional=(postgresql)
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 missing_of() {

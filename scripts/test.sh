@@ -35,5 +35,11 @@ if [ -z "${PELVARO_PG:-}" ]; then
   fi
 fi
 
-cd build
-ctest --output-on-failure -j"$(nproc)"
+(cd build && ctest --output-on-failure -j"$(nproc)")
+
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+bash scripts/build.sh build-asan -DPELVARO_SANITIZE=ON
+(cd build-asan && ctest --output-on-failure -j"$(nproc)")
+
+# The end-to-end demonstration under valgrind's memcheck: any error fails.
+bash scripts/valgrind-demo.sh build
