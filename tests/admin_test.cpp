@@ -22,6 +22,7 @@
 #include "db/DemoPlant.h"
 #include "db/Dbstd.h"
 #include "db/Runtime.h"
+#include "tests/Shell.h"
 #include "util/Config.h"
 #include "util/Text.h"
 
@@ -32,35 +33,9 @@ namespace fs = std::filesystem;
 const std::string kAdmin = PELVARO_BIN_DIR "/pelvaro-admin";
 const std::string kBatch = PELVARO_BIN_DIR "/pelvaro";
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs a command line through the shell; stdout and stderr captured apart.
-Result Shell(const std::string& command) {
-  char errPath[] = "/tmp/pelvaro-admin-err-XXXXXX";
-  int fd = mkstemp(errPath);
-  if (fd >= 0) close(fd);
-  Result r;
-  FILE* p = popen((command + " 2>" + Quote(errPath)).c_str(), "r");
-  if (p == nullptr) return r;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  std::ifstream err(errPath);
-  r.err.assign(std::istreambuf_iterator<char>(err), {});
-  unlink(errPath);
-  return r;
-}
+using shell::Quote;
+using shell::Result;
+using shell::Shell;
 
 Result Admin(const std::vector<std::string>& args) {
   std::string cmd = Quote(kAdmin);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/DbFixture.h"
+#include "tests/Shell.h"
 #include "util/Config.h"
 
 namespace {
@@ -35,35 +36,9 @@ constexpr const char* kTables[] = {"Kvn133Bak", "Kvn133Kal", "Kvn531Apl", "Kvn53
                                    "Kvn533Emo", "Kvn535Pms", "Kvn536Pmz", "Kvn560Mel",
                                    "Kvn563Mrk", "Kvn565Map", "Kvn591Nzp"};
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs a command line through the shell; stdout and stderr captured apart.
-Result Shell(const std::string& command) {
-  char errPath[] = "/tmp/pelvaro-demo-err-XXXXXX";
-  int fd = mkstemp(errPath);
-  if (fd >= 0) close(fd);
-  Result r;
-  FILE* p = popen((command + " 2>" + Quote(errPath)).c_str(), "r");
-  if (p == nullptr) return r;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  std::ifstream err(errPath);
-  r.err.assign(std::istreambuf_iterator<char>(err), {});
-  unlink(errPath);
-  return r;
-}
+using shell::Quote;
+using shell::Result;
+using shell::Shell;
 
 Result Demo(const std::string& dir, const Texts& options) {
   std::string cmd = Quote(kAdmin) + " demo " + Quote(dir);
