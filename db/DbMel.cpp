@@ -9,6 +9,7 @@ namespace db {
 namespace {
 
 using pelvaro::CopyText;
+using pelvaro::CopyField;
 using pelvaro::TextOf;
 
 // ---------------------------------------------------------------------------
@@ -116,11 +117,6 @@ rt::Cursor& MrkMrkKngCursor() {
 }
 
 std::string_view Arg(const char* s) { return s ? std::string_view(s) : std::string_view(); }
-
-template <std::size_t N>
-void CopyField(char (&dst)[N], const char (&src)[N]) {
-  CopyText(dst, TextOf(src));
-}
 
 // Output host variables with indicators, in select-list order.
 class Outputs {

@@ -10,6 +10,7 @@ namespace db {
 namespace {
 
 using pelvaro::CopyText;
+using pelvaro::CopyField;
 using pelvaro::TextOf;
 
 // ---------------------------------------------------------------------------
@@ -197,10 +198,6 @@ template <std::size_t N>
 void In(char (&dst)[N], const char* src) {
   CopyText(dst, src ? std::string_view(src, strnlen(src, N)) : std::string_view());
 }
-template <std::size_t N, std::size_t M>
-void Put(char (&dst)[N], const char (&src)[M]) {
-  CopyText(dst, TextOf(src));
-}
 
 // The 37 outputs of every workplace read, in select order.
 const std::array<rt::HostVar, 37> kAplOut = {
@@ -217,20 +214,20 @@ const std::array<rt::HostVar, 37> kAplOut = {
 
 void AplToRecord(Kvn531Apl* rec) {
   const AplColumns& c = g.apl;
-  Put(rec->AplApl, c.AplApl);
-  Put(rec->AplBez, c.AplBez);
-  Put(rec->AplTxt, c.AplTxt);
-  Put(rec->AplApg, c.AplApg);
-  Put(rec->AplFbe, c.AplFbe);
+  CopyField(rec->AplApl, c.AplApl);
+  CopyField(rec->AplBez, c.AplBez);
+  CopyField(rec->AplTxt, c.AplTxt);
+  CopyField(rec->AplApg, c.AplApg);
+  CopyField(rec->AplFbe, c.AplFbe);
   rec->AplSts = c.AplSts;
   rec->AplSis = c.AplSis;
   rec->AplApr = c.AplApr;
   rec->AplAaf = c.AplAaf;
-  Put(rec->AplUbg, c.AplUbg);
-  Put(rec->AplUdt, c.AplUdt);
-  Put(rec->AplZf1, c.AplZf1);
-  Put(rec->AplZf2, c.AplZf2);
-  Put(rec->AplZf3, c.AplZf3);
+  CopyField(rec->AplUbg, c.AplUbg);
+  CopyField(rec->AplUdt, c.AplUdt);
+  CopyField(rec->AplZf1, c.AplZf1);
+  CopyField(rec->AplZf2, c.AplZf2);
+  CopyField(rec->AplZf3, c.AplZf3);
   rec->AplTag = c.AplTag;
   rec->AplVrf = c.AplVrf;
   rec->AplRsp = c.AplRsp;
@@ -244,16 +241,16 @@ void AplToRecord(Kvn531Apl* rec) {
   rec->AplKap = c.AplKap;
   rec->AplAvr = c.AplAvr;
   rec->AplAvp = c.AplAvp;
-  Put(rec->AplSt1, c.AplSt1);
-  Put(rec->AplSt2, c.AplSt2);
-  Put(rec->AplSt3, c.AplSt3);
+  CopyField(rec->AplSt1, c.AplSt1);
+  CopyField(rec->AplSt2, c.AplSt2);
+  CopyField(rec->AplSt3, c.AplSt3);
   rec->AplSf1 = c.AplSf1;
   rec->AplSf2 = c.AplSf2;
   rec->AplSf3 = c.AplSf3;
-  Put(rec->AplDna, c.AplDna);
-  Put(rec->AplDwn, c.AplDwn);
+  CopyField(rec->AplDna, c.AplDna);
+  CopyField(rec->AplDwn, c.AplDwn);
   rec->AplSta = c.AplSta;
-  Put(rec->AplErf, c.AplErf);
+  CopyField(rec->AplErf, c.AplErf);
 }
 
 const std::array<rt::HostVar, 7> kBakOut = {
@@ -295,7 +292,7 @@ rt::Cursor pmsEmoCursor;
 // Workplaces
 
 int Apl_PKeySel(Kvn531Apl* rec) {
-  Put(g.apl.AplApl, rec->AplApl);
+  CopyField(g.apl.AplApl, rec->AplApl);
   const rt::HostVar in[] = {rt::Text(g.apl.AplApl)};
   int status = rt::SelectOne(kAplPKeySel, in, kAplOut);
   if (status == rt::kOk) {
@@ -343,12 +340,12 @@ int Apl_Apg_Close() { return rt::Close(aplApgCursor); }
 // Works calendar
 
 int Bak_DayAdd(Kvn133Bak* rec) {
-  Put(g.bak.BakDtm, rec->BakDtm);
+  CopyField(g.bak.BakDtm, rec->BakDtm);
   g.bak.BakDays = rec->BakDays;
   const rt::HostVar in[] = {rt::Text(g.bak.BakDtm), rt::Int32(&g.bak.BakDays)};
   int status = rt::SelectOne(kBakDayAdd, in, kBakOut);
   if (status == rt::kOk) {
-    Put(rec->BakDtm, g.bak.BakDtm);
+    CopyField(rec->BakDtm, g.bak.BakDtm);
     rec->BakJhr = g.bak.BakJhr;
     rec->BakMon = g.bak.BakMon;
     rec->BakTag = g.bak.BakTag;
@@ -360,8 +357,8 @@ int Bak_DayAdd(Kvn133Bak* rec) {
 }
 
 int Bak_DayCount(Kvn133Bak* rec) {
-  Put(g.bak.BakDtm, rec->BakDtm);
-  Put(g.bak.BakDtm2, rec->BakDtm2);
+  CopyField(g.bak.BakDtm, rec->BakDtm);
+  CopyField(g.bak.BakDtm2, rec->BakDtm2);
   const rt::HostVar in[] = {rt::Text(g.bak.BakDtm), rt::Text(g.bak.BakDtm2)};
   const rt::HostVar out[] = {rt::Int32(&g.count)};
   int status = rt::SelectOne(kBakDayCount, in, out);
@@ -373,9 +370,9 @@ int Bak_DayCount(Kvn133Bak* rec) {
 // Shift models
 
 int Aem_Apg_Open(const AemDayRow* rec) {
-  Put(g.aem.AemApg, rec->AemApg);
+  CopyField(g.aem.AemApg, rec->AemApg);
   g.aem.AemKng = rec->AemKng;
-  Put(g.aem.KalDtm, rec->KalDtm);
+  CopyField(g.aem.KalDtm, rec->KalDtm);
   const rt::HostVar in[] = {rt::Text(g.aem.AemApg), rt::Int32(&g.aem.AemKng),
                             rt::Text(g.aem.KalDtm)};
   return rt::Open(aemApgCursor, kAemApgCursor, in);
@@ -385,12 +382,12 @@ int Aem_Apg_Read(AemDayRow* rec) {
   int status = rt::Fetch(aemApgCursor, kAemOut);
   if (status != rt::kOk) return status;
   const AemDayRow& c = g.aem;
-  Put(rec->AemApg, c.AemApg);
-  Put(rec->AemEmo, c.AemEmo);
-  Put(rec->AemGvo, c.AemGvo);
-  Put(rec->AemBez, c.AemBez);
-  Put(rec->AemTxt, c.AemTxt);
-  Put(rec->AemKal, c.AemKal);
+  CopyField(rec->AemApg, c.AemApg);
+  CopyField(rec->AemEmo, c.AemEmo);
+  CopyField(rec->AemGvo, c.AemGvo);
+  CopyField(rec->AemBez, c.AemBez);
+  CopyField(rec->AemTxt, c.AemTxt);
+  CopyField(rec->AemKal, c.AemKal);
   rec->AemLkz = c.AemLkz;
   rec->AemVzt = c.AemVzt;
   rec->AemEzt = c.AemEzt;
@@ -400,8 +397,8 @@ int Aem_Apg_Read(AemDayRow* rec) {
   rec->AemPrp = c.AemPrp;
   rec->AemAfp = c.AemAfp;
   rec->AemApp = c.AemApp;
-  Put(rec->KalBtp, c.KalBtp);
-  Put(rec->KalDtm, c.KalDtm);
+  CopyField(rec->KalBtp, c.KalBtp);
+  CopyField(rec->KalDtm, c.KalDtm);
   rec->BakJhr = c.BakJhr;
   rec->BakMon = c.BakMon;
   rec->BakWch = c.BakWch;
@@ -432,9 +429,9 @@ int Emo_PKeyOpen(const char* emo, const char* ttp) {
 int Emo_PKeyRead(Kvn533Emo* rec) {
   int status = rt::Fetch(emoPKeyCursor, kEmoOut);
   if (status != rt::kOk) return status;
-  Put(rec->EmoEmo, g.emo.EmoEmo);
-  Put(rec->EmoTtp, g.emo.EmoTtp);
-  Put(rec->EmoTxt, g.emo.EmoTxt);
+  CopyField(rec->EmoEmo, g.emo.EmoEmo);
+  CopyField(rec->EmoTtp, g.emo.EmoTtp);
+  CopyField(rec->EmoTxt, g.emo.EmoTxt);
   rec->EmoBeg = g.emo.EmoBeg;
   rec->EmoEnd = g.emo.EmoEnd;
   rec->EmoArt = g.emo.EmoArt;
@@ -455,12 +452,12 @@ int Pms_Emo_Read(EmoPmsRow* rec) {
   int status = rt::Fetch(pmsEmoCursor, kPmsOut);
   if (status != rt::kOk) return status;
   const EmoPmsRow& c = g.emo;
-  Put(rec->EmoEmo, c.EmoEmo);
-  Put(rec->EmoTtp, c.EmoTtp);
-  Put(rec->EmoTxt, c.EmoTxt);
+  CopyField(rec->EmoEmo, c.EmoEmo);
+  CopyField(rec->EmoTtp, c.EmoTtp);
+  CopyField(rec->EmoTxt, c.EmoTxt);
   rec->EmoBeg = c.EmoBeg;
   rec->EmoEnd = c.EmoEnd;
-  Put(rec->PmsNum, c.PmsNum);
+  CopyField(rec->PmsNum, c.PmsNum);
   rec->PmsBeg = c.PmsBeg;
   rec->PmsEnd = c.PmsEnd;
   rec->PmsInt = c.PmsInt;
@@ -473,8 +470,8 @@ int Pms_Emo_Read(EmoPmsRow* rec) {
 int Pms_Emo_Close() { return rt::Close(pmsEmoCursor); }
 
 int Pms_SumPause(EmoPmsRow* rec, const char* date) {
-  Put(g.emo.EmoEmo, rec->EmoEmo);
-  Put(g.emo.EmoTtp, rec->EmoTtp);
+  CopyField(g.emo.EmoEmo, rec->EmoEmo);
+  CopyField(g.emo.EmoTtp, rec->EmoTtp);
   In(g.date, date);
   const rt::HostVar in[] = {rt::Text(g.emo.EmoEmo), rt::Text(g.emo.EmoTtp), rt::Text(g.date)};
   const rt::HostVar out[] = {Out(&g.sum)};
@@ -500,8 +497,8 @@ int Nzp_PKeyRead(Kvn591Nzp* rec) {
   if (status != rt::kOk) return status;
   const Kvn591Nzp& c = g.nzp;
   rec->NzpAkz = c.NzpAkz;
-  Put(rec->NzpGvn, c.NzpGvn);
-  Put(rec->NzpGbi, c.NzpGbi);
+  CopyField(rec->NzpGvn, c.NzpGvn);
+  CopyField(rec->NzpGbi, c.NzpGbi);
   rec->NzpAak = c.NzpAak;
   rec->NzpAwt = c.NzpAwt;
   rec->NzpKjh = c.NzpKjh;
@@ -511,7 +508,7 @@ int Nzp_PKeyRead(Kvn591Nzp* rec) {
   rec->NzpAan = c.NzpAan;
   rec->NzpVfh = c.NzpVfh;
   rec->NzpNfh = c.NzpNfh;
-  Put(rec->NzpAus, c.NzpAus);
+  CopyField(rec->NzpAus, c.NzpAus);
   rec->NzpMrk = c.NzpMrk;
   return status;
 }
@@ -520,10 +517,10 @@ int Nzp_PKeyUpd(const Kvn591Nzp* rec) {
   g.nzp.NzpAan = rec->NzpAan;
   g.nzp.NzpVfh = rec->NzpVfh;
   g.nzp.NzpNfh = rec->NzpNfh;
-  Put(g.nzp.NzpAus, rec->NzpAus);
+  CopyField(g.nzp.NzpAus, rec->NzpAus);
   g.nzp.NzpAkz = rec->NzpAkz;
-  Put(g.nzp.NzpGvn, rec->NzpGvn);
-  Put(g.nzp.NzpGbi, rec->NzpGbi);
+  CopyField(g.nzp.NzpGvn, rec->NzpGvn);
+  CopyField(g.nzp.NzpGbi, rec->NzpGbi);
   const rt::HostVar in[] = {rt::Int32(&g.nzp.NzpAan), rt::Int32(&g.nzp.NzpVfh),
                             rt::Int32(&g.nzp.NzpNfh), rt::Text(g.nzp.NzpAus),
                             rt::Int32(&g.nzp.NzpAkz), rt::Text(g.nzp.NzpGvn),

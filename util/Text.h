@@ -26,4 +26,10 @@ inline std::string_view TextOf(const char (&field)[N]) {
   return std::string_view(field, strnlen(field, N));
 }
 
+// Copies one text field into another, cut to the target's width.
+template <std::size_t N, std::size_t M>
+inline void CopyField(char (&dst)[N], const char (&src)[M]) {
+  CopyText(dst, TextOf(src));
+}
+
 }  // namespace pelvaro
